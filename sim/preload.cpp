@@ -1,0 +1,129 @@
+// LD_PRELOAD library of the twin, loaded into the device program inside the
+// sandbox. It stands in for what a workstation cannot offer:
+//  - the power-management driver: an ioctl on "/dev/power" (a plain file in
+//    the device image) is answered as the scenario says and recorded;
+//  - time: every sleep is recorded and returns at once (virtual time), or
+//    sleeps for real when the scenario asks for real time.
+// Everything else passes straight to the C library.
+#include <dlfcn.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#include "control.h"
+
+namespace {
+
+constexpr unsigned long kPowerRequest = 0x5A3A;
+
+struct Settings {
+  bool power_accepts = true;
+  bool real_time = false;
+};
+
+Settings settings;
+
+void read_settings() {
+  FILE* file = fopen(twin_control::kSettings, "re");
+  if (file == nullptr) return;
+  char line[256];
+  while (fgets(line, sizeof line, file) != nullptr) {
+    line[strcspn(line, "\n")] = '\0';
+    if (strcmp(line, "power=refuse") == 0) settings.power_accepts = false;
+    if (strcmp(line, "time=real") == 0) settings.real_time = true;
+  }
+  fclose(file);
+}
+
+__attribute__((constructor)) void start() {
+  read_settings();
+  // The device tools the program starts are the twin's own programs and must
+  // not load this library (under emulation it is not even of their kind).
+  unsetenv("LD_PRELOAD");
+}
+
+template <typename F>
+F next(const char* name) {
+  return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+bool is_device(int fd, const char* path) {
+  struct stat of_fd {};
+  struct stat of_path {};
+  return fstat(fd, &of_fd) == 0 && stat(path, &of_path) == 0 && of_fd.st_dev == of_path.st_dev &&
+         of_fd.st_ino == of_path.st_ino;
+}
+
+void record_sleep(long long nanoseconds) {
+  twin_control::Line line("sleep");
+  line.number(nanoseconds);
+  line.commit();
+}
+
+long long to_ns(const timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
+
+int power_ioctl(unsigned long request, unsigned long argument) {
+  const bool accepted = settings.power_accepts && request == kPowerRequest && argument == 0;
+  twin_control::Line line("power");
+  line.number(static_cast<long long>(request));
+  line.number(static_cast<long long>(argument));
+  line.field(accepted ? "accepted" : "refused");
+  line.commit();
+  if (accepted) return 0;
+  errno = request == kPowerRequest ? EIO : ENOTTY;
+  return -1;
+}
+
+}  // namespace
+
+extern "C" {
+
+unsigned int sleep(unsigned int seconds) {
+  record_sleep(seconds * 1000000000LL);
+  if (settings.real_time) return next<unsigned int (*)(unsigned int)>("sleep")(seconds);
+  return 0;
+}
+
+int usleep(useconds_t microseconds) {
+  record_sleep(microseconds * 1000LL);
+  if (settings.real_time) return next<int (*)(useconds_t)>("usleep")(microseconds);
+  return 0;
+}
+
+int nanosleep(const struct timespec* request, struct timespec* remaining) {
+  if (request != nullptr) record_sleep(to_ns(*request));
+  if (settings.real_time) {
+    return next<int (*)(const timespec*, timespec*)>("nanosleep")(request, remaining);
+  }
+  if (remaining != nullptr) *remaining = timespec{};
+  return 0;
+}
+
+int clock_nanosleep(clockid_t clock, int flags, const struct timespec* request,
+                    struct timespec* remaining) {
+  if (request != nullptr && flags == 0) record_sleep(to_ns(*request));
+  if (settings.real_time || flags != 0) {
+    return next<int (*)(clockid_t, int, const timespec*, timespec*)>("clock_nanosleep")(
+        clock, flags, request, remaining);
+  }
+  return 0;
+}
+
+int ioctl(int fd, unsigned long request, ...) {
+  va_list list;
+  va_start(list, request);
+  void* argument = va_arg(list, void*);
+  va_end(list);
+  if (is_device(fd, "/dev/power")) {
+    return power_ioctl(request, reinterpret_cast<unsigned long>(argument));
+  }
+  return next<int (*)(int, unsigned long, void*)>("ioctl")(fd, request, argument);
+}
+
+}  // extern "C"

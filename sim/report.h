@@ -1,0 +1,30 @@
+// What the twin shows of a run: a readable report for a person, and the same
+// as one JSON document for scripts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "twin.h"
+
+namespace twin {
+
+// The LEDs after each run of consecutive LED writes: what a person watching
+// the device saw, moment by moment. The first moment is the state before the
+// program wrote anything.
+struct LedMoment {
+  double time = 0;
+  size_t writes = 0;  // writes that led to this moment
+  std::vector<LedState> leds;
+};
+std::vector<LedMoment> led_timeline(const RunResult& result);
+
+struct ReportStyle {
+  bool colour = false;  // ANSI colours for the LED timeline
+};
+
+// The program's standard output and exit status as they were, then the report.
+std::string text_report(const RunResult& result, const ReportStyle& style);
+std::string json_report(const RunResult& result);
+
+}  // namespace twin

@@ -1,0 +1,112 @@
+#include "scenario.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+namespace twin {
+
+namespace {
+
+constexpr ToolAnswer kFails{false, 1};
+
+struct PresetEntry {
+  Preset preset;
+  void (*apply)(Scenario&);
+};
+
+const std::vector<PresetEntry>& entries() {
+  static const std::vector<PresetEntry> list = {
+      {{"success", "every step succeeds; the power request is accepted"}, [](Scenario&) {}},
+      {{"export-stop-fails", "orvex-msd --stop exits with 1"},
+       [](Scenario& s) { s.answer(kMsd, "--stop", kFails); }},
+      {{"log-not-created", "a folder stands where the log file would be created"},
+       [](Scenario& s) { s.log_blocked = true; }},
+      {{"factory-refused", "orvex-auth --make-factory exits with 1"},
+       [](Scenario& s) { s.answer(kAuth, "--make-factory", kFails); }},
+      {{"restore-refused", "orvex-auth --make-restore exits with 1"},
+       [](Scenario& s) { s.answer(kAuth, "--make-restore", kFails); }},
+      {{"power-missing", "there is no /dev/power"},
+       [](Scenario& s) { s.power = Power::kMissing; }},
+      {{"power-refused", "the power driver refuses the request"},
+       [](Scenario& s) { s.power = Power::kRefuses; }},
+      {{"main-user-absent", "/usr/local/main-user/install does not exist"},
+       [](Scenario& s) { s.main_user_install = false; }},
+      {{"main-user-removal-refused", "orvex-auth --remove exits with 1"},
+       [](Scenario& s) { s.answer(kAuth, "--remove", kFails); }},
+      {{"export-restart-refused", "the factory flag is refused and orvex-msd --start exits with 1"},
+       [](Scenario& s) {
+         s.answer(kAuth, "--make-factory", kFails);
+         s.answer(kMsd, "--start", kFails);
+       }},
+      {{"factory-tool-killed", "orvex-auth --make-factory is killed by SIGKILL"},
+       [](Scenario& s) { s.answer(kAuth, "--make-factory", {true, SIGKILL}); }},
+      {{"export-stop-killed", "orvex-msd --stop is killed by SIGTERM"},
+       [](Scenario& s) { s.answer(kMsd, "--stop", {true, SIGTERM}); }},
+  };
+  return list;
+}
+
+std::optional<int> parse_int(std::string_view text, int low, int high) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+const std::vector<Preset>& presets() {
+  static const std::vector<Preset> list = [] {
+    std::vector<Preset> out;
+    for (const auto& e : entries()) out.push_back(e.preset);
+    return out;
+  }();
+  return list;
+}
+
+std::optional<Scenario> preset(std::string_view name) {
+  for (const auto& e : entries()) {
+    if (e.preset.name == name) {
+      Scenario s;
+      s.name = e.preset.name;
+      e.apply(s);
+      return s;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<ToolAnswer> parse_answer(std::string_view text) {
+  if (auto status = parse_int(text, 0, 255)) return ToolAnswer{false, *status};
+  if (text.rfind("signal:", 0) == 0) {
+    if (auto number = parse_int(text.substr(7), 1, 64)) return ToolAnswer{true, *number};
+    return std::nullopt;
+  }
+  std::string name(text.rfind("SIG", 0) == 0 ? text.substr(3) : text);
+  for (int number = 1; number < NSIG; ++number) {
+    const char* abbrev = sigabbrev_np(number);
+    if (abbrev != nullptr && name == abbrev) return ToolAnswer{true, number};
+  }
+  return std::nullopt;
+}
+
+std::optional<int> parse_led(std::string_view text) {
+  if (auto index = parse_int(text, 0, 8)) return index;
+  for (size_t i = 0; i < kLedNames.size(); ++i) {
+    if (text == kLedNames[i]) return static_cast<int>(i);
+  }
+  return std::nullopt;
+}
+
+std::string describe(const ToolAnswer& answer) {
+  if (!answer.by_signal) return "exit " + std::to_string(answer.value);
+  const char* abbrev = sigabbrev_np(answer.value);
+  return "killed by " + (abbrev ? "SIG" + std::string(abbrev) : std::to_string(answer.value));
+}
+
+}  // namespace twin

@@ -1,0 +1,77 @@
+// A scenario says how the twin's device behaves during one run: how each
+// tool answers each option, what the volume holds, which LEDs and attributes
+// exist, how the power driver answers. Presets name the common cases; every
+// knob can also be set alone.
+#pragma once
+
+#include <array>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace twin {
+
+// The device's nine LED directories under /sys/class/leds, by index.
+inline constexpr std::array<const char*, 9> kLedNames = {
+    "LED1:YELLOW:PIN1", "LED2:YELLOW:PIN2", "LED3:YELLOW:PIN3",
+    "LED4:YELLOW:PIN4", "LED5:YELLOW:PIN5", "LED6:YELLOW:PIN6",
+    "LED7:RED",         "LED8:GREEN",       "LED9:BLUE:BLUETOOTH",
+};
+
+// The attributes each LED directory offers.
+inline constexpr std::array<const char*, 3> kLedAttributes = {"brightness", "delay_on", "delay_off"};
+
+inline constexpr const char* kMsd = "orvex-msd";
+inline constexpr const char* kAuth = "orvex-auth";
+
+// How a tool ends: with an exit status, or killed by a signal.
+struct ToolAnswer {
+  bool by_signal = false;
+  int value = 0;
+  bool operator==(const ToolAnswer&) const = default;
+};
+
+enum class Power { kAccepts, kRefuses, kMissing, kOpenRefused };
+
+struct Scenario {
+  std::string name = "success";
+  // "tool option" -> answer; options not listed succeed.
+  std::map<std::string, ToolAnswer> answers;
+  bool package_files = true;      // the four package files lie on the volume
+  bool log_blocked = false;       // a folder stands where the log is created
+  bool volume_readonly = false;   // the volume is mounted read-only
+  long long volume_size = 0;      // bytes of a size-limited volume; 0: unlimited
+  bool main_user_install = true;  // /usr/local/main-user/install exists
+  Power power = Power::kAccepts;
+  bool real_time = false;         // sleeps take their real time
+  std::set<int> missing_leds;                    // LED indexes without a directory
+  std::set<std::pair<int, std::string>> missing_attributes;  // (index, attribute)
+  std::set<std::pair<int, std::string>> refusing_attributes;
+  std::set<std::string> missing_tools;         // tool names not installed
+  std::set<std::string> non_executable_tools;  // installed without execute permission
+
+  void answer(const std::string& tool, const std::string& option, ToolAnswer a) {
+    answers[tool + " " + option] = a;
+  }
+};
+
+struct Preset {
+  std::string name;
+  std::string summary;
+};
+
+// Every preset, in the order the help text lists them.
+const std::vector<Preset>& presets();
+// The scenario of a preset, or nothing for an unknown name.
+std::optional<Scenario> preset(std::string_view name);
+
+// "0".."255" is an exit status; "SIGKILL", "KILL" or "signal:9" a signal.
+std::optional<ToolAnswer> parse_answer(std::string_view text);
+// "7", or an LED directory name such as "LED8:GREEN".
+std::optional<int> parse_led(std::string_view text);
+std::string describe(const ToolAnswer& answer);
+
+}  // namespace twin

@@ -1,0 +1,391 @@
+#include "twin.h"
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "control.h"
+#include "ledfs.h"
+
+namespace fs = std::filesystem;
+
+namespace twin {
+
+namespace {
+
+constexpr const char* kBwrap = "/usr/bin/bwrap";
+constexpr const char* kDevicePath = "/usr/sbin/restoremark";
+
+// The files a maintenance package leaves on the volume, and one that belongs
+// to the user and must survive the run.
+const std::map<std::string, std::string>& package_files() {
+  static const std::map<std::string, std::string> files = {
+      {"K300-RESTOREMARK-V1-0.tar.gz", "package archive\n"},
+      {"install", "#!/bin/sh\n# package install script\n"},
+      {"install.sig", "package install signature\n"},
+      {"main-user.crt", "main-user certificate\n"},
+  };
+  return files;
+}
+constexpr const char* kBystanderName = "notes.txt";
+constexpr const char* kBystander = "a user's file that no step may touch\n";
+
+[[noreturn]] void fail(const std::string& what) {
+  throw std::runtime_error(what + (errno ? std::string(": ") + strerror(errno) : ""));
+}
+
+void write_file(const fs::path& path, const std::string& bytes, mode_t mode = 0644) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  if (!out) fail("cannot write " + path.string());
+  out.close();
+  fs::permissions(path, static_cast<fs::perms>(mode));
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// Folder layout of a device image:
+//   root/...      the device paths bound into the sandbox
+//   leds/         mount point of the LED class file system
+//   control/      journal, settings, answers, preload library
+//   stdout, stderr, status   what the program left
+struct Image {
+  fs::path dir;
+  fs::path root() const { return dir / "root"; }
+  fs::path volume() const { return root() / "mnt/vfat"; }
+  fs::path control() const { return dir / "control"; }
+  fs::path leds() const { return dir / "leds"; }
+  fs::path journal() const { return control() / "journal"; }
+};
+
+void make_image(const Image& image, const Scenario& scenario, const TwinFiles& files) {
+  for (const char* sub : {"root/mnt/vfat", "root/usr/bin", "root/usr/local/main-user",
+                          "root/usr/share/fonts", "root/dev", "control", "leds"}) {
+    fs::create_directories(image.dir / sub);
+  }
+  if (scenario.package_files) {
+    for (const auto& [name, bytes] : package_files()) write_file(image.volume() / name, bytes);
+  }
+  write_file(image.volume() / kBystanderName, kBystander);
+  if (scenario.log_blocked) fs::create_directory(image.volume() / kLogName);
+  if (scenario.main_user_install) {
+    write_file(image.root() / "usr/local/main-user/install", "main-user install\n");
+  }
+  if (!files.font.empty()) fs::copy_file(files.font, image.root() / "usr/share/fonts/6x16.bdf");
+  if (scenario.power != Power::kMissing) write_file(image.root() / "dev/power", "");
+
+  for (const auto& [name, source] : {std::pair{kMsd, files.msd_tool}, {kAuth, files.auth_tool}}) {
+    if (scenario.missing_tools.count(name)) continue;
+    const bool executable = scenario.non_executable_tools.count(name) == 0;
+    fs::copy_file(source, image.root() / "usr/bin" / name);
+    fs::permissions(image.root() / "usr/bin" / name,
+                    static_cast<fs::perms>(executable ? 0755 : 0644));
+  }
+
+  write_file(image.journal(), "");
+  fs::copy_file(files.preload, image.control() / fs::path(twin_control::kPreload).filename());
+  std::string settings;
+  if (scenario.power == Power::kRefuses) settings += "power=refuse\n";
+  if (scenario.real_time) settings += "time=real\n";
+  write_file(image.control() / fs::path(twin_control::kSettings).filename(), settings);
+  std::string answers;
+  for (const auto& [key, answer] : scenario.answers) {
+    answers += key + (answer.by_signal ? " signal " : " exit ") + std::to_string(answer.value) + "\n";
+  }
+  write_file(image.control() / fs::path(twin_control::kAnswers).filename(), answers);
+}
+
+LedClassLayout led_layout(const Scenario& scenario) {
+  LedClassLayout layout;
+  for (int i = 0; i < static_cast<int>(kLedNames.size()); ++i) {
+    if (scenario.missing_leds.count(i)) continue;
+    auto& attributes = layout.leds[kLedNames[i]];
+    for (const auto& attribute : kLedAttributes) {
+      if (!scenario.missing_attributes.count({i, attribute})) attributes.insert(attribute);
+      if (scenario.refusing_attributes.count({i, attribute})) {
+        layout.refusing.insert(std::string(kLedNames[i]) + "/" + attribute);
+      }
+    }
+  }
+  return layout;
+}
+
+// The sandbox: the host's libraries read-only, and nothing of the host's
+// device paths; every device path comes from the image.
+std::vector<std::string> bwrap_command(const Image& image, const fs::path& executable,
+                                       const Scenario& scenario) {
+  std::vector<std::string> c = {kBwrap,         "--unshare-ipc", "--unshare-pid",
+                                "--unshare-net", "--unshare-uts", "--die-with-parent",
+                                "--new-session", "--clearenv"};
+  auto add = [&c](std::initializer_list<std::string> args) { c.insert(c.end(), args); };
+  for (const char* top : {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"}) {
+    std::error_code ec;
+    const auto status = fs::symlink_status(top, ec);
+    if (ec || !fs::exists(status)) continue;
+    if (fs::is_symlink(status)) {
+      add({"--symlink", fs::read_symlink(top).string(), top});
+    } else if (std::string(top).find("lib") != std::string::npos) {
+      add({"--ro-bind", top, top});
+    }
+  }
+  for (const char* libs : {"/usr/lib", "/usr/lib32", "/usr/lib64", "/usr/libx32"}) {
+    if (fs::is_directory(libs)) add({"--ro-bind", libs, libs});
+  }
+  if (fs::exists("/etc/ld.so.cache")) add({"--ro-bind", "/etc/ld.so.cache", "/etc/ld.so.cache"});
+  add({"--proc", "/proc", "--dev", "/dev", "--tmpfs", "/tmp"});
+
+  const fs::path root = image.root();
+  add({scenario.volume_readonly ? "--ro-bind" : "--bind", image.volume().string(), "/mnt/vfat"});
+  add({"--bind", image.leds().string(), "/sys/class/leds"});
+  add({"--bind", (root / "usr/local/main-user").string(), "/usr/local/main-user"});
+  add({"--ro-bind", (root / "usr/share/fonts").string(), "/usr/share/fonts"});
+  for (const char* tool : {kMsd, kAuth}) {
+    const fs::path installed = root / "usr/bin" / tool;
+    if (fs::exists(installed)) add({"--ro-bind", installed.string(), std::string("/usr/bin/") + tool});
+  }
+  if (scenario.power != Power::kMissing) {
+    // A device node the process may not open for writing refuses the open.
+    add({scenario.power == Power::kOpenRefused ? "--ro-bind" : "--bind",
+         (root / "dev/power").string(), "/dev/power"});
+  }
+  add({"--bind", image.control().string(), twin_control::kDir});
+  add({"--ro-bind", fs::absolute(executable).string(), kDevicePath});
+  add({"--setenv", "PATH", "/usr/sbin:/usr/bin:/sbin:/bin"});
+  add({"--setenv", "LD_PRELOAD", twin_control::kPreload});
+  // A sanitizer build of the program must accept a preloaded library.
+  add({"--setenv", "ASAN_OPTIONS", "verify_asan_link_order=0"});
+  add({"--chdir", "/", kDevicePath});
+  return c;
+}
+
+// Runs in a child process of the twin, in a mount namespace of its own, so
+// that the LED file system is never visible on the host and disappears with
+// the child whatever happens. Returns the child's exit status.
+int run_sandbox(const Image& image, const fs::path& executable, const Scenario& scenario) {
+  if (unshare(CLONE_NEWNS) != 0) fail("cannot create a mount namespace (the twin needs root)");
+  if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+    fail("cannot make the mount namespace private");
+  }
+  LedFs leds(image.leds(), led_layout(scenario), image.journal());
+
+  const auto command = bwrap_command(image, executable, scenario);
+  std::vector<char*> argv;
+  for (const auto& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const int out = open((image.dir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err = open((image.dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (in < 0 || out < 0 || err < 0) fail("cannot open the program's standard streams");
+
+  const pid_t pid = fork();
+  if (pid < 0) fail("cannot start bubblewrap");
+  if (pid == 0) {
+    // The program starts with the three standard streams and nothing else.
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    close_range(3, ~0U, 0);
+    execv(kBwrap, argv.data());
+    dprintf(2, "twin: cannot run %s: %s\n", kBwrap, strerror(errno));
+    _exit(127);
+  }
+  close(in);
+  close(out);
+  close(err);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  std::ofstream(image.dir / "status") << status << "\n";
+  return 0;
+}
+
+std::string decode(const std::string& field) {
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '%' && i + 2 < field.size()) {
+      out.push_back(static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16)));
+      i += 2;
+    } else {
+      out.push_back(field[i]);
+    }
+  }
+  return out;
+}
+
+std::vector<Event> parse_journal(const std::string& text) {
+  std::vector<Event> events;
+  double now = 0;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    Event event;
+    std::istringstream fields(line);
+    std::string field;
+    std::getline(fields, event.kind, '\t');
+    while (std::getline(fields, field, '\t')) event.fields.push_back(decode(field));
+    if (line.back() == '\t') event.fields.emplace_back();
+    event.time = now;
+    if (event.kind == "sleep" && !event.fields.empty()) now += std::stoll(event.fields[0]) / 1e9;
+    events.push_back(std::move(event));
+  }
+  return events;
+}
+
+void collect_volume(const fs::path& volume, std::map<std::string, std::string>& out) {
+  if (!fs::exists(volume)) return;
+  for (const auto& entry : fs::recursive_directory_iterator(volume)) {
+    const std::string name = fs::relative(entry.path(), volume).string();
+    if (entry.is_directory()) {
+      out[name + "/"] = "";
+    } else {
+      out[name] = read_file(entry.path());
+    }
+  }
+}
+
+fs::path make_temp_dir() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/restoremark-twin.XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) fail("cannot create the device image folder");
+  return pattern;
+}
+
+}  // namespace
+
+bool LedState::lit() const { return std::atol(brightness.c_str()) > 0; }
+bool LedState::blinking() const {
+  return std::atol(delay_on.c_str()) > 0 && std::atol(delay_off.c_str()) > 0;
+}
+
+RunResult run(const fs::path& executable, const Scenario& scenario, const RunOptions& options) {
+  if (!fs::exists(executable)) throw std::runtime_error("no such executable: " + executable.string());
+  if (access(kBwrap, X_OK) != 0) throw std::runtime_error("bubblewrap is not installed");
+  Image image{make_temp_dir()};
+  RunResult result;
+  result.scenario = scenario.name;
+  try {
+    make_image(image, scenario, options.files);
+    const fs::path error_file = image.dir / "twin-error";
+    fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) fail("cannot fork");
+    if (pid == 0) {
+      int code = 1;
+      try {
+        code = run_sandbox(image, executable, scenario);
+      } catch (const std::exception& e) {
+        std::ofstream(error_file) << e.what();
+      }
+      _exit(code);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      const std::string why = read_file(error_file);
+      throw std::runtime_error("the twin could not run the program" +
+                               (why.empty() ? std::string() : ": " + why));
+    }
+    // bubblewrap exits with the program's status, or 128 + the signal that
+    // killed it; the program itself only ever exits with 0 or 1.
+    const int wrapped = std::stoi(read_file(image.dir / "status"));
+    const int code = WIFEXITED(wrapped) ? WEXITSTATUS(wrapped) : 128 + WTERMSIG(wrapped);
+    if (code > 128) {
+      result.signal = code - 128;
+    } else {
+      result.exit_status = code;
+    }
+    result.out = read_file(image.dir / "stdout");
+    result.err = read_file(image.dir / "stderr");
+    result.events = parse_journal(read_file(image.journal()));
+    collect_volume(image.volume(), result.volume);
+    result.main_user_install_left = fs::exists(image.root() / "usr/local/main-user/install");
+  } catch (...) {
+    if (!options.keep_image) fs::remove_all(image.dir);
+    throw;
+  }
+  if (options.keep_image) {
+    result.image = image.dir;
+  } else {
+    fs::remove_all(image.dir);
+  }
+  return result;
+}
+
+std::vector<ToolCall> RunResult::tool_calls() const {
+  std::vector<ToolCall> calls;
+  for (const auto& e : events) {
+    if (e.kind != "tool" || e.fields.size() < 5) continue;
+    ToolCall call{e.fields[0], e.fields[1], e.fields[2], e.fields[3], {}, e.time};
+    call.argv.assign(e.fields.begin() + 5, e.fields.end());
+    calls.push_back(std::move(call));
+  }
+  return calls;
+}
+
+std::vector<LedWrite> RunResult::led_writes() const {
+  std::vector<LedWrite> writes;
+  for (const auto& e : events) {
+    if (e.kind != "led" || e.fields.size() != 4) continue;
+    writes.push_back({e.fields[0], e.fields[1], e.fields[2], e.fields[3] == "accepted", e.time});
+  }
+  return writes;
+}
+
+std::vector<PowerRequest> RunResult::power_requests() const {
+  std::vector<PowerRequest> requests;
+  for (const auto& e : events) {
+    if (e.kind != "power" || e.fields.size() != 3) continue;
+    requests.push_back(
+        {std::stoll(e.fields[0]), std::stoll(e.fields[1]), e.fields[2] == "accepted", e.time});
+  }
+  return requests;
+}
+
+std::vector<Sleep> RunResult::sleeps() const {
+  std::vector<Sleep> found;
+  for (const auto& e : events) {
+    if (e.kind == "sleep" && !e.fields.empty()) found.push_back({std::stoll(e.fields[0]) / 1e9, e.time});
+  }
+  return found;
+}
+
+void apply(std::vector<LedState>& states, const LedWrite& write) {
+  if (!write.accepted) return;
+  for (size_t i = 0; i < kLedNames.size() && i < states.size(); ++i) {
+    if (write.led != kLedNames[i]) continue;
+    std::string value = write.text;
+    if (!value.empty() && value.back() == '\n') value.pop_back();
+    if (write.attribute == "brightness") states[i].brightness = value;
+    if (write.attribute == "delay_on") states[i].delay_on = value;
+    if (write.attribute == "delay_off") states[i].delay_off = value;
+  }
+}
+
+std::vector<LedState> RunResult::final_leds() const {
+  std::vector<LedState> states(kLedNames.size());
+  for (const auto& write : led_writes()) apply(states, write);
+  return states;
+}
+
+std::optional<std::string> RunResult::log() const {
+  const auto found = volume.find(kLogName);
+  if (found == volume.end()) return std::nullopt;
+  return found->second;
+}
+
+}  // namespace twin

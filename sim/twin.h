@@ -1,0 +1,112 @@
+// The device twin: runs a restoremark executable in a sandbox whose device
+// paths come from a fresh device image, and returns what the device saw.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+
+namespace twin {
+
+// The twin's own programs and files that go into every device image.
+struct TwinFiles {
+  std::filesystem::path preload;   // LD_PRELOAD library
+  std::filesystem::path msd_tool;  // fake /usr/bin/orvex-msd
+  std::filesystem::path auth_tool; // fake /usr/bin/orvex-auth
+  std::filesystem::path font;      // /usr/share/fonts/6x16.bdf, empty for none
+};
+
+// The files of this build of the twin.
+TwinFiles default_twin_files();
+
+// One journal line, with the virtual time (seconds of recorded sleeps before
+// it) at which it happened.
+struct Event {
+  std::string kind;  // "tool", "led", "power", "sleep"
+  std::vector<std::string> fields;
+  double time = 0;
+};
+
+struct ToolCall {
+  std::string tool;
+  std::string outcome;  // "exit N" or "signal N"
+  std::string note;     // what the tool did besides answering ("removed")
+  std::string descriptors;
+  std::vector<std::string> argv;
+  double time = 0;
+};
+
+struct LedWrite {
+  std::string led;
+  std::string attribute;
+  std::string text;
+  bool accepted = true;
+  double time = 0;
+};
+
+struct PowerRequest {
+  long long request = 0;
+  long long argument = 0;
+  bool accepted = false;
+  double time = 0;
+};
+
+struct Sleep {
+  double seconds = 0;
+  double time = 0;  // when it started
+};
+
+// What an LED's attributes hold.
+struct LedState {
+  std::string brightness = "0";
+  std::string delay_on = "0";
+  std::string delay_off = "0";
+  bool lit() const;
+  bool blinking() const;
+  bool operator==(const LedState&) const = default;
+};
+
+// Applies one accepted write to the nine LEDs' states.
+void apply(std::vector<LedState>& states, const LedWrite& write);
+
+struct RunResult {
+  std::string scenario;
+  int exit_status = -1;  // the program's exit status, or -1 when killed
+  int signal = 0;        // the signal that killed it, or 0
+  std::string out;       // its standard output, byte for byte
+  std::string err;       // its standard error
+  std::vector<Event> events;
+  // Files and folders left on the volume: relative path -> bytes ("" for a
+  // folder, whose path ends in '/').
+  std::map<std::string, std::string> volume;
+  bool main_user_install_left = false;
+  std::filesystem::path image;  // kept device image, when asked for
+
+  std::vector<ToolCall> tool_calls() const;
+  std::vector<LedWrite> led_writes() const;
+  std::vector<PowerRequest> power_requests() const;
+  std::vector<Sleep> sleeps() const;
+  // The state of every LED after the run, in index order.
+  std::vector<LedState> final_leds() const;
+  std::optional<std::string> log() const;  // the log file's bytes, if left
+};
+
+struct RunOptions {
+  TwinFiles files = default_twin_files();
+  bool keep_image = false;  // leave the device image folder for inspection
+};
+
+// Runs `executable` once in a fresh device image made for `scenario`.
+// Throws std::runtime_error when the twin itself cannot run (no bubblewrap,
+// no FUSE, not root).
+RunResult run(const std::filesystem::path& executable, const Scenario& scenario,
+              const RunOptions& options = {});
+
+// The log file's name on the volume.
+inline constexpr const char* kLogName = "K300-RESTOREMARK-V1-0.log";
+
+}  // namespace twin
