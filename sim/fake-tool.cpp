@@ -65,6 +65,18 @@ void describe_descriptors(char* out, size_t size) {
   closedir(dir);
 }
 
+// With "tools=talk" in the settings the tool says what it did on its standard
+// output, as real tools do, so that the order of everyone's lines shows.
+bool talks() {
+  FILE* file = fopen(twin_control::kSettings, "re");
+  if (file == nullptr) return false;
+  char line[128];
+  bool talk = false;
+  while (fgets(line, sizeof line, file) != nullptr) talk = talk || strcmp(line, "tools=talk\n") == 0;
+  fclose(file);
+  return talk;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -94,8 +106,10 @@ int main(int argc, char* argv[]) {
   line.number(argc);
   for (int i = 0; i < argc; ++i) line.field(argv[i]);
   line.commit();
+  if (talks()) printf("%s %s: %s\n", TOOL_NAME, option, outcome);
 
   if (answer.by_signal) {
+    fflush(stdout);
     signal(answer.value, SIG_DFL);
     raise(answer.value);
     return 128 + answer.value;  // a signal that does not end the process

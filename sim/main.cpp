@@ -40,6 +40,7 @@ void usage(FILE* to) {
           "  --no-tool TOOL, --tool-not-executable TOOL   (TOOL: orvex-msd or orvex-auth)\n"
           "  --font PATH, --no-font the font installed as /usr/share/fonts/6x16.bdf\n"
           "  --real-time            sleeps take their real time\n"
+          "  --tools-talk           the tools print a line of their own on standard output\n"
           "  --json                 print the report as one JSON document\n"
           "  --keep-image           keep the device image folder and name it\n"
           "  --colour WHEN          auto (default), always or never\n");
@@ -118,6 +119,7 @@ Cli parse(int argc, char* argv[]) {
       {"--volume-readonly", [](auto& s) { s.volume_readonly = true; }},
       {"--no-main-user-install", [](auto& s) { s.main_user_install = false; }},
       {"--real-time", [](auto& s) { s.real_time = true; }},
+      {"--tools-talk", [](auto& s) { s.tools_talk = true; }},
   };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];

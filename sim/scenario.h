@@ -47,6 +47,7 @@ struct Scenario {
   bool main_user_install = true;  // /usr/local/main-user/install exists
   Power power = Power::kAccepts;
   bool real_time = false;         // sleeps take their real time
+  bool tools_talk = false;        // the tools print a line of their own
   std::set<int> missing_leds;                    // LED indexes without a directory
   std::set<std::pair<int, std::string>> missing_attributes;  // (index, attribute)
   std::set<std::pair<int, std::string>> refusing_attributes;

@@ -100,6 +100,7 @@ void make_image(const Image& image, const Scenario& scenario, const TwinFiles& f
   std::string settings;
   if (scenario.power == Power::kRefuses) settings += "power=refuse\n";
   if (scenario.real_time) settings += "time=real\n";
+  if (scenario.tools_talk) settings += "tools=talk\n";
   write_file(image.control() / fs::path(twin_control::kSettings).filename(), settings);
   std::string answers;
   for (const auto& [key, answer] : scenario.answers) {

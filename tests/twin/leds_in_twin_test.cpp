@@ -1,0 +1,45 @@
+// What the procedure does when the LED class is not as it expects: missing
+// LEDs and attributes are reported by the LED operations and change nothing
+// else; values the class refuses go unnoticed.
+#include "expectations.h"
+#include "run_helpers.h"
+
+using namespace expect;
+
+namespace {
+
+TEST(ProcedureLeds, MissingGreenLedIsReportedAtEachUse) {
+  twin::Scenario scenario;
+  scenario.missing_leds = {7};
+  const auto r = run(scenario);
+  const std::string missing = "LED Test: Error LED not available.\n";
+  EXPECT_EQ(r.out, kBanner + missing + missing + missing + "Success.\n" + missing +
+                       "LED Test: Error LED not availiable.\n");
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(picture(r), "LLLLLL..L");
+}
+
+TEST(ProcedureLeds, MissingDelayOffLeavesTheBlinkUnstarted) {
+  twin::Scenario scenario;
+  scenario.missing_attributes = {{7, "delay_off"}};
+  const auto r = run(scenario);
+  EXPECT_EQ(r.out, kBanner + "LED Test: Error failed to open file /sys/class/leds/LED8:GREEN/delay_off\n" +
+                       "Success.\n");
+  Writes start(kStartPattern.begin(), kStartPattern.end() - 2);  // no delay_on, no delay_off
+  EXPECT_EQ(writes(r), concat(start, kSuccessPattern));
+}
+
+TEST(ProcedureLeds, RefusedValuesAreNotNoticed) {
+  twin::Scenario scenario;
+  scenario.refusing_attributes = {{8, "brightness"}, {7, "delay_on"}};
+  const auto r = run(scenario);
+  EXPECT_EQ(r.out, kBanner + "Success.\n");
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(writes(r), concat(kStartPattern, kSuccessPattern));  // every write was attempted
+  int refused = 0;
+  for (const auto& w : r.led_writes()) refused += w.accepted ? 0 : 1;
+  EXPECT_EQ(refused, 4);  // green delay_on three times, blue brightness once
+  EXPECT_EQ(picture(r), "LLLLLL.L.");
+}
+
+}  // namespace

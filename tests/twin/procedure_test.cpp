@@ -1,0 +1,190 @@
+// The restore-point procedure on a device without a display, one test per
+// outcome: exact standard output, exit status, tool calls, LED writes, log
+// bytes, volume and power request.
+#include <csignal>
+
+#include "expectations.h"
+#include "run_helpers.h"
+
+using namespace expect;
+
+namespace {
+
+const std::string kLogFailed = "Failed to start the log file '/mnt/vfat/K300-RESTOREMARK-V1-0.log'.\n";
+
+TEST(Procedure, SuccessSetsBothFlagsDeletesLogAndRequestsPower) {
+  const auto r = run_preset("success");
+  EXPECT_EQ(r.out, kBanner + "Success.\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove}));
+  EXPECT_EQ(writes(r), concat(kStartPattern, kSuccessPattern));
+  EXPECT_EQ(picture(r), kSuccessLeds);
+  EXPECT_EQ(trace(r),
+            "T(--stop) L19 T(--make-factory) T(--make-restore) L1 S(1) L6 S(1) L1 T(--remove) "
+            "P(accepted) S(10)");
+  EXPECT_EQ(volume_names(r), std::set<std::string>{"notes.txt"});
+  EXPECT_EQ(r.volume.at("notes.txt"), "a user's file that no step may touch\n");
+  EXPECT_FALSE(r.main_user_install_left);
+  ASSERT_EQ(r.power_requests().size(), 1u);
+  EXPECT_EQ(r.power_requests()[0].request, 0x5A3A);
+  EXPECT_EQ(r.power_requests()[0].argument, 0);
+}
+
+TEST(Procedure, ToolsInheritTheOpenLogAndNothingElse) {
+  const auto r = run_preset("success");
+  const auto calls = r.tool_calls();
+  ASSERT_EQ(calls.size(), 4u);
+  const std::string log_fd = "3=/mnt/vfat/K300-RESTOREMARK-V1-0.log";
+  EXPECT_EQ(calls[0].descriptors.find(" 3="), std::string::npos) << calls[0].descriptors;
+  EXPECT_NE(calls[1].descriptors.find(log_fd), std::string::npos) << calls[1].descriptors;
+  EXPECT_NE(calls[2].descriptors.find(log_fd), std::string::npos) << calls[2].descriptors;
+  EXPECT_EQ(calls[3].descriptors.find(" 3="), std::string::npos) << calls[3].descriptors;
+  for (const auto& call : calls) EXPECT_EQ(call.descriptors.substr(0, 11), "0=/dev/null");
+}
+
+TEST(Procedure, OwnLinesComeBeforeTheToolsLinesThatFollowThem) {
+  auto scenario = *twin::preset("success");
+  scenario.tools_talk = true;
+  const auto r = run(scenario);
+  EXPECT_EQ(r.out, kBanner +
+                       "orvex-msd --stop: exit 0\n"
+                       "orvex-auth --make-factory: exit 0\n"
+                       "orvex-auth --make-restore: exit 0\n"
+                       "Success.\n"
+                       "orvex-auth --remove: exit 0\n");
+}
+
+TEST(Procedure, ExportStopFailureTouchesNothingButStillRemovesMainUserInstall) {
+  for (const char* name : {"export-stop-fails", "export-stop-killed"}) {
+    SCOPED_TRACE(name);
+    const auto r = run_preset(name);
+    EXPECT_EQ(r.out, kBanner + "Failed to stop the Mass Storage Device export.\n");
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
+    EXPECT_TRUE(writes(r).empty());
+    EXPECT_EQ(volume_names(r), kUntouchedVolume);
+    EXPECT_FALSE(r.main_user_install_left);
+    EXPECT_TRUE(r.power_requests().empty());
+    EXPECT_TRUE(r.sleeps().empty());
+  }
+}
+
+TEST(Procedure, LogThatCannotBeCreatedEndsTheRunAfterDeletingThePackage) {
+  const auto r = run_preset("log-not-created");
+  EXPECT_EQ(r.out, kBanner + kLogFailed);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
+  EXPECT_TRUE(writes(r).empty());
+  EXPECT_EQ(volume_names(r), (std::set<std::string>{"notes.txt", kLog + "/"}));
+}
+
+TEST(Procedure, RefusedFactoryFlagSkipsTheRestoreFlagAndKeepsTheLog) {
+  for (const char* name : {"factory-refused", "factory-tool-killed"}) {
+    SCOPED_TRACE(name);
+    const auto r = run_preset(name);
+    EXPECT_EQ(r.out, kBanner + "Error.\n");
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
+    EXPECT_EQ(writes(r), concat(kStartPattern, kFailurePattern));
+    EXPECT_EQ(picture(r), kFailureLeds);
+    EXPECT_EQ(r.log(), kFactoryLine);
+    EXPECT_EQ(volume_names(r), (std::set<std::string>{"notes.txt", kLog}));
+    EXPECT_TRUE(r.power_requests().empty());
+    EXPECT_TRUE(r.sleeps().empty());
+  }
+}
+
+TEST(Procedure, RefusedRestoreFlagLogsItsLine) {
+  const auto r = run_preset("restore-refused");
+  EXPECT_EQ(r.out, kBanner + "Error.\n");
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove, kStart}));
+  EXPECT_EQ(writes(r), concat(kStartPattern, kFailurePattern));
+  EXPECT_EQ(r.log(), kRestoreLine);
+  EXPECT_EQ(trace(r),
+            "T(--stop) L19 T(--make-factory) T(--make-restore) L3 T(--remove) T(--start)");
+}
+
+TEST(Procedure, MissingPowerDeviceFailsAfterSuccessWithoutTheWait) {
+  const auto r = run_preset("power-missing");
+  EXPECT_EQ(r.out, kBanner + "Success.\nFailed to open the power management device.\n");
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove, kStart}));
+  EXPECT_EQ(picture(r), kSuccessLeds);
+  EXPECT_EQ(r.log(), std::nullopt);  // deleted on success, before the power step
+  EXPECT_EQ(trace(r),
+            "T(--stop) L19 T(--make-factory) T(--make-restore) L1 S(1) L6 S(1) L1 T(--remove) "
+            "T(--start)");
+}
+
+TEST(Procedure, RefusedPowerRequestStillWaitsThenRestartsTheExport) {
+  const auto r = run_preset("power-refused");
+  EXPECT_EQ(r.out, kBanner + "Success.\nPower management ioctl failed.\n");
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.log(), std::nullopt);
+  EXPECT_EQ(trace(r),
+            "T(--stop) L19 T(--make-factory) T(--make-restore) L1 S(1) L6 S(1) L1 T(--remove) "
+            "P(refused) S(10) T(--start)");
+}
+
+TEST(Procedure, AbsentMainUserInstallRunsNoToolForIt) {
+  const auto r = run_preset("main-user-absent");
+  EXPECT_EQ(r.out, kBanner + "Success.\n");
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore}));
+}
+
+TEST(Procedure, RefusedMainUserRemovalIsReportedButChangesNoResult) {
+  const auto r = run_preset("main-user-removal-refused");
+  EXPECT_EQ(r.out, kBanner + "Success.\nFailed to remove '/usr/local/main-user/install'.\n");
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_TRUE(r.main_user_install_left);
+  EXPECT_EQ(r.power_requests().size(), 1u);
+}
+
+TEST(Procedure, RefusedExportRestartIsReported) {
+  const auto r = run_preset("export-restart-refused");
+  EXPECT_EQ(r.out, kBanner + "Error.\nFailed to start the Mass Storage Device export.\n");
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
+}
+
+TEST(Procedure, AbsentPackageFilesAreNormal) {
+  twin::Scenario scenario;
+  scenario.package_files = false;
+  const auto r = run(scenario);
+  EXPECT_EQ(r.out, kBanner + "Success.\n");
+  EXPECT_EQ(r.exit_status, 0);
+}
+
+TEST(Procedure, MissingPrivilegedToolFailsLikeARefusal) {
+  twin::Scenario scenario;
+  scenario.missing_tools = {"orvex-auth"};
+  const auto r = run(scenario);
+  EXPECT_EQ(r.out, kBanner + "Error.\nFailed to remove '/usr/local/main-user/install'.\n");
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kStart}));
+  EXPECT_EQ(r.log(), kFactoryLine);
+}
+
+TEST(Procedure, NonExecutableExportToolFailsTheStop) {
+  twin::Scenario scenario;
+  scenario.non_executable_tools = {"orvex-msd"};
+  const auto r = run(scenario);
+  EXPECT_EQ(r.out, kBanner + "Failed to stop the Mass Storage Device export.\n" +
+                       "Failed to start the Mass Storage Device export.\n");
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kRemove}));
+}
+
+TEST(Procedure, ReadOnlyVolumeKeepsThePackageAndCannotStartTheLog) {
+  twin::Scenario scenario;
+  scenario.volume_readonly = true;
+  const auto r = run(scenario);
+  EXPECT_EQ(r.out, kBanner + kLogFailed);
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(volume_names(r), kUntouchedVolume);
+}
+
+}  // namespace

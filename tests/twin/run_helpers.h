@@ -1,0 +1,58 @@
+// Running the device program in the twin from a test, and reading the run.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "scenario.h"
+#include "twin.h"
+
+namespace expect {
+
+inline twin::RunResult run(const twin::Scenario& scenario) {
+  return twin::run(RESTOREMARK_EXECUTABLE, scenario);
+}
+
+inline twin::RunResult run_preset(const std::string& name) {
+  const auto scenario = twin::preset(name);
+  EXPECT_TRUE(scenario.has_value()) << name;
+  return run(scenario.value_or(twin::Scenario{}));
+}
+
+inline std::set<std::string> volume_names(const twin::RunResult& r) {
+  std::set<std::string> names;
+  for (const auto& [name, bytes] : r.volume) names.insert(name);
+  return names;
+}
+
+inline const std::set<std::string> kUntouchedVolume = {
+    "K300-RESTOREMARK-V1-0.tar.gz", "install", "install.sig", "main-user.crt", "notes.txt"};
+
+// The run as one line of what happened, in order: T(option) a tool call,
+// L<n> n consecutive LED writes, S(seconds) a sleep, P(accepted|refused) a
+// power request. Shows the order of steps at a glance.
+inline std::string trace(const twin::RunResult& r) {
+  std::string out;
+  int leds = 0;
+  auto flush_leds = [&] {
+    if (leds) out += "L" + std::to_string(leds) + " ";
+    leds = 0;
+  };
+  for (const auto& e : r.events) {
+    if (e.kind == "led") {
+      ++leds;
+      continue;
+    }
+    flush_leds();
+    if (e.kind == "tool") out += "T(" + (e.fields.size() > 6 ? e.fields[6] : "") + ") ";
+    if (e.kind == "sleep") out += "S(" + std::to_string(std::stoll(e.fields[0]) / 1000000000) + ") ";
+    if (e.kind == "power") out += "P(" + e.fields[2] + ") ";
+  }
+  flush_leds();
+  if (!out.empty()) out.pop_back();
+  return out;
+}
+
+}  // namespace expect
