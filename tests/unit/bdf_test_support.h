@@ -1,0 +1,107 @@
+// Helpers for the BDF reader tests: font files written from strings, standard
+// output captured around a load, and the reader's global state reset per test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bdf-reader.h"
+
+namespace bdf_test {
+
+// Runs `call` with file descriptor 1 sent to a temporary file; gives back what
+// was printed.
+template <typename Call>
+std::string capture_stdout(Call call) {
+  char path[] = "/tmp/bdf-stdout-XXXXXX";
+  const int fd = mkstemp(path);
+  EXPECT_GE(fd, 0);
+  fflush(stdout);
+  const int saved = dup(1);
+  dup2(fd, 1);
+  call();
+  fflush(stdout);
+  dup2(saved, 1);
+  close(saved);
+  close(fd);
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  unlink(path);
+  return text.str();
+}
+
+// A glyph section entry: ENCODING, BBX and the bitmap lines as given.
+inline std::string glyph(int encoding, std::string_view bbx, const std::vector<std::string>& rows) {
+  std::string text = "STARTCHAR g" + std::to_string(encoding) + "\nENCODING " +
+                     std::to_string(encoding) + "\nSWIDTH 480 0\nDWIDTH 6 0\nBBX " +
+                     std::string(bbx) + "\nBITMAP\n";
+  for (const std::string& row : rows) text += row + "\n";
+  return text + "ENDCHAR\n";
+}
+
+// A whole font: header with the given bounding box and CHARS line, then glyphs
+// and ENDFONT.
+inline std::string font(std::string_view bounding_box, std::string_view chars,
+                        const std::string& glyphs) {
+  return "STARTFONT 2.1\nFONT test\nSIZE 16 75 75\nFONTBOUNDINGBOX " + std::string(bounding_box) +
+         "\nSTARTPROPERTIES 1\nFONT_ASCENT 12\nENDPROPERTIES\nCHARS " + std::string(chars) + "\n" +
+         glyphs + "ENDFONT\n";
+}
+
+// `n` copies of one bitmap line.
+inline std::vector<std::string> rows(int n, const std::string& line) {
+  return std::vector<std::string>(n, line);
+}
+
+struct load_outcome {
+  int32_t result;
+  std::string output;
+};
+
+// Every test starts and ends with no font loaded and every field of
+// `current_font` at 0, and removes the files it wrote.
+class BdfTest : public ::testing::Test {
+ protected:
+  void SetUp() override { reset(); }
+  void TearDown() override {
+    reset();
+    for (const std::string& path : files_) unlink(path.c_str());
+  }
+
+  static void reset() {
+    release_bdf_font();
+    current_font = {};
+  }
+
+  std::string write_file(std::string_view content) {
+    char path[] = "/tmp/bdf-font-XXXXXX";
+    const int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    close(fd);
+    files_.emplace_back(path);
+    return path;
+  }
+
+  load_outcome load_path(const char* path) {
+    load_outcome outcome{};
+    outcome.output = capture_stdout([&] { outcome.result = load_font(path); });
+    return outcome;
+  }
+
+  load_outcome load(std::string_view content) { return load_path(write_file(content).c_str()); }
+
+ private:
+  std::vector<std::string> files_;
+};
+
+}  // namespace bdf_test
