@@ -227,7 +227,7 @@ std::string decode(const std::string& field) {
   return out;
 }
 
-std::vector<Event> parse_journal(const std::string& text) {
+std::vector<Event> read_journal(const std::string& text) {
   std::vector<Event> events;
   double now = 0;
   std::istringstream lines(text);
@@ -266,6 +266,8 @@ fs::path make_temp_dir() {
 }
 
 }  // namespace
+
+std::vector<Event> parse_journal(const std::string& text) { return read_journal(text); }
 
 bool LedState::lit() const { return std::atol(brightness.c_str()) > 0; }
 bool LedState::blinking() const {
@@ -312,7 +314,7 @@ RunResult run(const fs::path& executable, const Scenario& scenario, const RunOpt
     }
     result.out = read_file(image.dir / "stdout");
     result.err = read_file(image.dir / "stderr");
-    result.events = parse_journal(read_file(image.journal()));
+    result.events = read_journal(read_file(image.journal()));
     collect_volume(image.volume(), result.volume);
     result.main_user_install_left = fs::exists(image.root() / "usr/local/main-user/install");
   } catch (...) {

@@ -106,6 +106,9 @@ struct RunOptions {
 RunResult run(const std::filesystem::path& executable, const Scenario& scenario,
               const RunOptions& options = {});
 
+// Reads a journal's lines into events, each with its virtual time.
+std::vector<Event> parse_journal(const std::string& text);
+
 // The log file's name on the volume.
 inline constexpr const char* kLogName = "K300-RESTOREMARK-V1-0.log";
 
