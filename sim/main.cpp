@@ -34,6 +34,10 @@ void usage(FILE* to) {
           "  --volume-readonly      the volume is mounted read-only\n"
           "  --no-main-user-install /usr/local/main-user/install does not exist\n"
           "  --power MODE           accept (default), refuse, missing or open-refused\n"
+          "  --no-display           a device without /dev/fb0: progress on the LEDs\n"
+          "  --display-readonly     /dev/fb0 is there but not writable\n"
+          "  --display-fails        the screen information request is refused\n"
+          "  --geometry WxHxBPP     the display's geometry (default 128x64x1)\n"
           "  --no-led LED           the LED's directory is missing (LED: 0-8 or its name)\n"
           "  --no-attribute LED/ATTR, --refuse LED/ATTR\n"
           "                         an attribute is missing / refuses every written value\n"
@@ -102,6 +106,12 @@ Cli parse(int argc, char* argv[]) {
          if (!modes.count(v)) bad("no such power mode: " + v);
          s.power = modes.at(v);
        }},
+      {"--geometry",
+       [](auto& s, auto& v) {
+         const auto geometry = twin::parse_geometry(v);
+         if (!geometry) bad("expected WIDTHxHEIGHTxBITS, such as 128x64x1: " + v);
+         s.geometry = *geometry;
+       }},
       {"--no-led",
        [](auto& s, auto& v) {
          const auto led = twin::parse_led(v);
@@ -120,6 +130,9 @@ Cli parse(int argc, char* argv[]) {
       {"--no-main-user-install", [](auto& s) { s.main_user_install = false; }},
       {"--real-time", [](auto& s) { s.real_time = true; }},
       {"--tools-talk", [](auto& s) { s.tools_talk = true; }},
+      {"--no-display", [](auto& s) { s.display = twin::Display::kNone; }},
+      {"--display-readonly", [](auto& s) { s.display = twin::Display::kReadOnly; }},
+      {"--display-fails", [](auto& s) { s.display_info_fails = true; }},
   };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -178,7 +191,9 @@ int main(int argc, char* argv[]) {
       std::cout << twin::json_report(result);
     } else {
       const bool colour = cli.colour == "always" || (cli.colour == "auto" && isatty(1));
-      std::cout << twin::text_report(result, {colour});
+      twin::ReportStyle style;
+      style.colour = colour;
+      std::cout << twin::text_report(result, style);
     }
     return result.signal ? 128 + result.signal : result.exit_status;
   } catch (const std::exception& e) {

@@ -2,10 +2,14 @@
 // sandbox. It stands in for what a workstation cannot offer:
 //  - the power-management driver: an ioctl on "/dev/power" (a plain file in
 //    the device image) is answered as the scenario says and recorded;
+//  - the frame buffer: "/dev/fb0" is a plain file; its screen information
+//    request is answered with the scenario's geometry (or refused), and every
+//    write to it is recorded so that the twin can split the file into frames;
 //  - time: every sleep is recorded and returns at once (virtual time), or
 //    sleeps for real when the scenario asks for real time.
 // Everything else passes straight to the C library.
 #include <dlfcn.h>
+#include <linux/fb.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -25,6 +29,10 @@ constexpr unsigned long kPowerRequest = 0x5A3A;
 struct Settings {
   bool power_accepts = true;
   bool real_time = false;
+  bool fb_info_refused = false;
+  unsigned fb_width = 128;
+  unsigned fb_height = 64;
+  unsigned fb_bits_per_pixel = 1;
 };
 
 Settings settings;
@@ -37,6 +45,9 @@ void read_settings() {
     line[strcspn(line, "\n")] = '\0';
     if (strcmp(line, "power=refuse") == 0) settings.power_accepts = false;
     if (strcmp(line, "time=real") == 0) settings.real_time = true;
+    if (strcmp(line, "fb=refuse") == 0) settings.fb_info_refused = true;
+    sscanf(line, "fb=%u %u %u", &settings.fb_width, &settings.fb_height,
+           &settings.fb_bits_per_pixel);
   }
   fclose(file);
 }
@@ -80,9 +91,42 @@ int power_ioctl(unsigned long request, unsigned long argument) {
   return -1;
 }
 
+int fb_ioctl(unsigned long request, void* argument) {
+  const bool answered = request == FBIOGET_VSCREENINFO && !settings.fb_info_refused;
+  twin_control::Line line("fb");
+  line.field("info");
+  line.number(static_cast<long long>(request));
+  line.field(answered ? "answered" : "refused");
+  line.commit();
+  if (!answered) {
+    errno = request == FBIOGET_VSCREENINFO ? EINVAL : ENOTTY;
+    return -1;
+  }
+  fb_var_screeninfo info{};
+  info.xres = info.xres_virtual = settings.fb_width;
+  info.yres = info.yres_virtual = settings.fb_height;
+  info.bits_per_pixel = settings.fb_bits_per_pixel;
+  memcpy(argument, &info, sizeof info);
+  return 0;
+}
+
 }  // namespace
 
 extern "C" {
+
+ssize_t write(int fd, const void* data, size_t size) {
+  const ssize_t written = next<ssize_t (*)(int, const void*, size_t)>("write")(fd, data, size);
+  const int saved = errno;
+  if (is_device(fd, "/dev/fb0")) {
+    twin_control::Line line("fb");
+    line.field("write");
+    line.number(static_cast<long long>(size));
+    line.number(written);
+    line.commit();
+  }
+  errno = saved;
+  return written;
+}
 
 unsigned int sleep(unsigned int seconds) {
   record_sleep(seconds * 1000000000LL);
@@ -123,6 +167,7 @@ int ioctl(int fd, unsigned long request, ...) {
   if (is_device(fd, "/dev/power")) {
     return power_ioctl(request, reinterpret_cast<unsigned long>(argument));
   }
+  if (is_device(fd, "/dev/fb0")) return fb_ioctl(request, argument);
   return next<int (*)(int, unsigned long, void*)>("ioctl")(fd, request, argument);
 }
 

@@ -76,6 +76,23 @@ std::string cell(const LedState& led, size_t index, bool colour) {
   return "\033[" + style + kColours[index] + "m" + text + "\033[0m" + padded.substr(text.size());
 }
 
+// The image in half blocks: each character shows two pixel rows.
+std::string text_art(const Frame& frame) {
+  static const char* kBlocks[] = {" ", "\u2580", "\u2584", "\u2588"};  // none, top, bottom, both
+  const Geometry& g = frame.geometry;
+  std::string out = "  +" + std::string(g.width, '-') + "+\n";
+  for (uint32_t y = 0; y < g.height; y += 2) {
+    out += "  |";
+    for (uint32_t x = 0; x < g.width; ++x) {
+      out += kBlocks[(frame.pixel(x, y) ? 1 : 0) + (frame.pixel(x, y + 1) ? 2 : 0)];
+    }
+    out += "|\n";
+  }
+  return out + "  +" + std::string(g.width, '-') + "+\n";
+}
+
+constexpr uint32_t kLargestTextArt = 320;
+
 }  // namespace
 
 std::vector<LedMoment> led_timeline(const RunResult& result) {
@@ -144,6 +161,21 @@ std::string text_report(const RunResult& r, const ReportStyle& style) {
   out << "  " << r.led_writes().size() << " attribute writes";
   if (refused) out << ", " << refused << " refused by the LED class";
   out << "\n";
+
+  const auto frames = r.frames();
+  out << "\nDisplay /dev/fb0: ";
+  if (frames.empty()) out << "nothing pushed\n";
+  else out << frames.size() << " images pushed\n";
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const Frame& frame = frames[i];
+    out << "  frame " << i + 1 << " at " << seconds(frame.time) << ", " << frame.bytes.size()
+        << " bytes";
+    if (i < style.frame_files.size()) out << ", " << style.frame_files[i];
+    out << "\n";
+    if (frame.geometry.width <= kLargestTextArt && frame.geometry.height <= kLargestTextArt) {
+      out << text_art(frame);
+    }
+  }
 
   out << "\nPower requests on /dev/power:\n";
   if (r.power_requests().empty()) out << "  none\n";
@@ -226,6 +258,14 @@ std::string json_report(const RunResult& r) {
   list(r.volume, [&out](const auto& entry) {
     out << "{\"name\": " << json_string(entry.first) << ", \"bytes\": " << json_string(entry.second)
         << "}";
+  });
+  out << ",\n  \"frames\": ";
+  list(r.frames(), [&out](const Frame& f) {
+    out << "{\"time\": " << f.time << ", \"bytes\": " << f.bytes.size() << ", \"width\": "
+        << f.geometry.width << ", \"height\": " << f.geometry.height << ", \"rows\": [";
+    const auto rows = f.rows();
+    for (size_t i = 0; i < rows.size(); ++i) out << (i ? ", " : "") << json_string(rows[i]);
+    out << "]}";
   });
   const auto log = r.log();
   out << ",\n  \"log\": " << (log ? json_string(*log) : "null");

@@ -20,7 +20,8 @@ struct LedMoment {
 std::vector<LedMoment> led_timeline(const RunResult& result);
 
 struct ReportStyle {
-  bool colour = false;  // ANSI colours for the LED timeline
+  bool colour = false;                   // ANSI colours for the LED timeline
+  std::vector<std::string> frame_files;  // where each frame was written as an image
 };
 
 // The program's standard output and exit status as they were, then the report.

@@ -18,6 +18,12 @@ struct PresetEntry {
 const std::vector<PresetEntry>& entries() {
   static const std::vector<PresetEntry> list = {
       {{"success", "every step succeeds; the power request is accepted"}, [](Scenario&) {}},
+      {{"no-display", "a device without a display: progress on the LEDs"},
+       [](Scenario& s) { s.display = Display::kNone; }},
+      {{"display-readonly", "/dev/fb0 is there but not writable: progress on the LEDs"},
+       [](Scenario& s) { s.display = Display::kReadOnly; }},
+      {{"display-fails", "the display driver refuses the screen information request"},
+       [](Scenario& s) { s.display_info_fails = true; }},
       {{"export-stop-fails", "orvex-msd --stop exits with 1"},
        [](Scenario& s) { s.answer(kMsd, "--stop", kFails); }},
       {{"log-not-created", "a folder stands where the log file would be created"},
@@ -101,6 +107,19 @@ std::optional<int> parse_led(std::string_view text) {
     if (text == kLedNames[i]) return static_cast<int>(i);
   }
   return std::nullopt;
+}
+
+std::optional<Geometry> parse_geometry(std::string_view text) {
+  uint32_t values[3];
+  for (int i = 0; i < 3; ++i) {
+    const auto end = i < 2 ? text.find('x') : text.size();
+    if (end == std::string_view::npos) return std::nullopt;
+    const auto value = parse_int(text.substr(0, end), 0, 999999999);
+    if (!value) return std::nullopt;
+    values[i] = static_cast<uint32_t>(*value);
+    text.remove_prefix(i < 2 ? end + 1 : end);
+  }
+  return Geometry{values[0], values[1], values[2]};
 }
 
 std::string describe(const ToolAnswer& answer) {

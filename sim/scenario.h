@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -36,6 +37,17 @@ struct ToolAnswer {
 
 enum class Power { kAccepts, kRefuses, kMissing, kOpenRefused };
 
+// "/dev/fb0": writable (display mode), present but not writable, or absent.
+enum class Display { kWritable, kReadOnly, kNone };
+
+// What the frame-buffer driver reports in its screen information.
+struct Geometry {
+  uint32_t width = 128;  // xres and xres_virtual
+  uint32_t height = 64;  // yres and yres_virtual
+  uint32_t bits_per_pixel = 1;
+  bool operator==(const Geometry&) const = default;
+};
+
 struct Scenario {
   std::string name = "success";
   // "tool option" -> answer; options not listed succeed.
@@ -53,6 +65,9 @@ struct Scenario {
   std::set<std::pair<int, std::string>> refusing_attributes;
   std::set<std::string> missing_tools;         // tool names not installed
   std::set<std::string> non_executable_tools;  // installed without execute permission
+  Display display = Display::kWritable;
+  Geometry geometry;
+  bool display_info_fails = false;  // the screen information request is refused
 
   void answer(const std::string& tool, const std::string& option, ToolAnswer a) {
     answers[tool + " " + option] = a;
@@ -68,6 +83,9 @@ struct Preset {
 const std::vector<Preset>& presets();
 // The scenario of a preset, or nothing for an unknown name.
 std::optional<Scenario> preset(std::string_view name);
+
+// "WxHxBPP", such as "128x64x1".
+std::optional<Geometry> parse_geometry(std::string_view text);
 
 // "0".."255" is an exit status; "SIGKILL", "KILL" or "signal:9" a signal.
 std::optional<ToolAnswer> parse_answer(std::string_view text);

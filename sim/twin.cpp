@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -86,6 +87,7 @@ void make_image(const Image& image, const Scenario& scenario, const TwinFiles& f
   }
   if (!files.font.empty()) fs::copy_file(files.font, image.root() / "usr/share/fonts/6x16.bdf");
   if (scenario.power != Power::kMissing) write_file(image.root() / "dev/power", "");
+  if (scenario.display != Display::kNone) write_file(image.root() / "dev/fb0", "");
 
   for (const auto& [name, source] : {std::pair{kMsd, files.msd_tool}, {kAuth, files.auth_tool}}) {
     if (scenario.missing_tools.count(name)) continue;
@@ -101,6 +103,13 @@ void make_image(const Image& image, const Scenario& scenario, const TwinFiles& f
   if (scenario.power == Power::kRefuses) settings += "power=refuse\n";
   if (scenario.real_time) settings += "time=real\n";
   if (scenario.tools_talk) settings += "tools=talk\n";
+  if (scenario.display_info_fails) {
+    settings += "fb=refuse\n";
+  } else {
+    const Geometry& g = scenario.geometry;
+    settings += "fb=" + std::to_string(g.width) + " " + std::to_string(g.height) + " " +
+                std::to_string(g.bits_per_pixel) + "\n";
+  }
   write_file(image.control() / fs::path(twin_control::kSettings).filename(), settings);
   std::string answers;
   for (const auto& [key, answer] : scenario.answers) {
@@ -161,6 +170,12 @@ std::vector<std::string> bwrap_command(const Image& image, const fs::path& execu
     // A device node the process may not open for writing refuses the open.
     add({scenario.power == Power::kOpenRefused ? "--ro-bind" : "--bind",
          (root / "dev/power").string(), "/dev/power"});
+  }
+  if (scenario.display != Display::kNone) {
+    // The frame buffer is a plain file: successive whole-image writes land one
+    // after another and the twin splits them into frames afterwards.
+    add({scenario.display == Display::kReadOnly ? "--ro-bind" : "--bind",
+         (root / "dev/fb0").string(), "/dev/fb0"});
   }
   add({"--bind", image.control().string(), twin_control::kDir});
   add({"--ro-bind", fs::absolute(executable).string(), kDevicePath});
@@ -317,6 +332,8 @@ RunResult run(const fs::path& executable, const Scenario& scenario, const RunOpt
     result.events = read_journal(read_file(image.journal()));
     collect_volume(image.volume(), result.volume);
     result.main_user_install_left = fs::exists(image.root() / "usr/local/main-user/install");
+    result.geometry = scenario.geometry;
+    if (scenario.display != Display::kNone) result.display_bytes = read_file(image.root() / "dev/fb0");
   } catch (...) {
     if (!options.keep_image) fs::remove_all(image.dir);
     throw;
@@ -383,6 +400,36 @@ std::vector<LedState> RunResult::final_leds() const {
   std::vector<LedState> states(kLedNames.size());
   for (const auto& write : led_writes()) apply(states, write);
   return states;
+}
+
+std::vector<Frame> RunResult::frames() const {
+  std::vector<Frame> found;
+  size_t offset = 0;
+  for (const auto& e : events) {
+    if (e.kind != "fb" || e.fields.size() != 3 || e.fields[0] != "write") continue;
+    const long long written = std::stoll(e.fields[2]);
+    if (written <= 0) continue;
+    const size_t size = std::min<size_t>(static_cast<size_t>(written), display_bytes.size() - offset);
+    found.push_back({e.time, display_bytes.substr(offset, size), geometry});
+    offset += size;
+  }
+  return found;
+}
+
+bool Frame::pixel(uint32_t x, uint32_t y) const {
+  const uint64_t index = (uint64_t{geometry.width} * y) / 8 + x / 8;
+  if (x >= geometry.width || y >= geometry.height || index >= bytes.size()) return false;
+  return (static_cast<unsigned char>(bytes[index]) & (0x80 >> (x % 8))) != 0;
+}
+
+std::vector<std::string> Frame::rows() const {
+  std::vector<std::string> out(geometry.height, std::string(geometry.width, '.'));
+  for (uint32_t y = 0; y < geometry.height; ++y) {
+    for (uint32_t x = 0; x < geometry.width; ++x) {
+      if (pixel(x, y)) out[y][x] = '#';
+    }
+  }
+  return out;
 }
 
 std::optional<std::string> RunResult::log() const {

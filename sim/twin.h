@@ -60,6 +60,18 @@ struct Sleep {
   double time = 0;  // when it started
 };
 
+// One image pushed to the display: the bytes of one write to "/dev/fb0".
+struct Frame {
+  double time = 0;
+  std::string bytes;
+  Geometry geometry;
+  // Pixel (x, y) of the 1-bit image: rows of width/8 bytes, most significant
+  // bit leftmost. False outside the bytes that were written.
+  bool pixel(uint32_t x, uint32_t y) const;
+  // The image as text, one line per row: '#' set, '.' clear.
+  std::vector<std::string> rows() const;
+};
+
 // What an LED's attributes hold.
 struct LedState {
   std::string brightness = "0";
@@ -84,6 +96,8 @@ struct RunResult {
   // folder, whose path ends in '/').
   std::map<std::string, std::string> volume;
   bool main_user_install_left = false;
+  Geometry geometry;           // the display's geometry in the scenario
+  std::string display_bytes;   // everything written to "/dev/fb0", in order
   std::filesystem::path image;  // kept device image, when asked for
 
   std::vector<ToolCall> tool_calls() const;
@@ -93,6 +107,8 @@ struct RunResult {
   // The state of every LED after the run, in index order.
   std::vector<LedState> final_leds() const;
   std::optional<std::string> log() const;  // the log file's bytes, if left
+  // Every image pushed to the display, in order.
+  std::vector<Frame> frames() const;
 };
 
 struct RunOptions {

@@ -1,8 +1,131 @@
-// Placeholder until the console lands: the display never starts.
+// Scrolling text console on the 1-bit frame buffer "/dev/fb0". The whole
+// screen is kept as a bitmap in process memory; every change is pushed to the
+// display with one write of the whole image on the descriptor opened at start
+// (the driver places each whole-image write at the start of the screen; the
+// descriptor is never repositioned and the device never mapped).
+#include <fcntl.h>
+#include <linux/fb.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "font.h"
+#include "mmap.h"
 #include "restoremark.h"
 
-int lcd_init() { return 1; }
-int lcd_clear() { return 0; }
-int lcd_puts(const char*) { return 0; }
-int lcd_update() { return 0; }
-void lcd_term() {}
+namespace {
+
+constexpr const char* DISPLAY_DEVICE = "/dev/fb0";
+constexpr const char* CONSOLE_FONT = "/usr/share/fonts/6x16.bdf";
+constexpr int CONSOLE_FONT_WIDTH = 6;
+constexpr int CONSOLE_FONT_HEIGHT = 16;
+
+int lcd_fd = -1;
+fb_var_screeninfo lcd_info{};
+uint32_t lcd_size = 0;  // bytes of the image and of every push
+mmap_buffer lcd_mem{};
+int lcd_font_x = 0;  // cell width that sets the line capacity
+int lcd_font_y = 0;  // rows of a text line and of every scroll
+
+// A geometry the console can draw into and scroll without leaving its image:
+// at least one text line high, whole bytes per row, a size that fits in 32
+// bits and an image that holds the whole 1-bit bitmap.
+bool geometry_is_drawable(const fb_var_screeninfo& info) {
+  const uint64_t width = info.xres_virtual;
+  const uint64_t height = info.yres;
+  const uint64_t bits = info.bits_per_pixel;
+  const uint64_t size = width * height * bits / 8;
+  return width > 0 && width % 8 == 0 && width <= INT32_MAX && height >= CONSOLE_FONT_HEIGHT &&
+         height <= INT32_MAX && bits > 0 && size <= UINT32_MAX && size >= width * height / 8 &&
+         width * height <= INT32_MAX;
+}
+
+void close_display() {
+  close(lcd_fd);
+  lcd_fd = -1;
+}
+
+// Writes the whole image. A write that takes any bytes counts as done.
+int push() {
+  if (write(lcd_fd, lcd_mem.data, lcd_size) <= 0) {
+    puts("Failed to update the display.");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int lcd_init() {
+  lcd_fd = open(DISPLAY_DEVICE, O_RDWR);
+  if (lcd_fd < 0) {
+    puts("Failed to open the display device.");
+    return 1;
+  }
+  if (ioctl(lcd_fd, FBIOGET_VSCREENINFO, &lcd_info) != 0) {
+    puts("Failed to obtain the display information.");
+    close_display();
+    return 1;
+  }
+  if (!geometry_is_drawable(lcd_info)) {
+    printf("Unsupported display geometry %ux%u at %u bits per pixel.\n", lcd_info.xres_virtual,
+           lcd_info.yres, lcd_info.bits_per_pixel);
+    close_display();
+    return 1;
+  }
+  lcd_size = lcd_info.xres_virtual * lcd_info.yres * lcd_info.bits_per_pixel / 8;
+  // Zero-filled, so that on a display of more than 1 bit per pixel the bytes
+  // past the bitmap are pushed blank rather than as stale heap contents.
+  auto* image = static_cast<uint8_t*>(calloc(lcd_size, 1));
+  if (image == nullptr) {
+    puts("Failed to allocate the display memory.");
+    close_display();
+    return 1;
+  }
+  lcd_mem = {image, static_cast<int32_t>(lcd_info.xres_virtual),
+             static_cast<int32_t>(lcd_info.yres), 0, 0};
+  mmap_clear(lcd_mem);
+  // Without its font the console still scrolls and pushes; the reader has
+  // said what went wrong.
+  font_load(CONSOLE_FONT);
+  lcd_font_x = CONSOLE_FONT_WIDTH;
+  lcd_font_y = CONSOLE_FONT_HEIGHT;
+  return 0;
+}
+
+int lcd_clear() {
+  mmap_clear(lcd_mem);
+  return push();
+}
+
+int lcd_update() { return push(); }
+
+int lcd_puts(const char* s) {
+  // Scroll everything up one text line and clear the new bottom line. The
+  // band is cleared to 0 whatever the bitmap's inverted mode.
+  const int band = lcd_mem.width * lcd_font_y / 8;
+  const int total = lcd_mem.width * lcd_mem.height / 8;
+  memmove(lcd_mem.data, lcd_mem.data + band, static_cast<size_t>(total - band));
+  memset(lcd_mem.data + total - band, 0, static_cast<size_t>(band));
+  lcd_mem.x = 0;
+  lcd_mem.y = lcd_mem.height - lcd_font_y;
+
+  // The rest of a line longer than the screen is dropped, not wrapped.
+  const size_t capacity = static_cast<size_t>(lcd_mem.width / lcd_font_x);
+  const size_t length = s == nullptr ? 0 : strnlen(s, capacity);
+  for (size_t i = 0; i < length; ++i) {
+    font_putc(lcd_mem, static_cast<unsigned char>(s[i]));
+  }
+  return push();
+}
+
+void lcd_term() {
+  // Reset as well, so that nothing is freed or closed twice.
+  free(lcd_mem.data);
+  lcd_mem.data = nullptr;
+  if (lcd_fd != -1) close_display();
+}

@@ -11,7 +11,7 @@ namespace {
 TEST(ProcedureLeds, MissingGreenLedIsReportedAtEachUse) {
   twin::Scenario scenario;
   scenario.missing_leds = {7};
-  const auto r = run(scenario);
+  const auto r = run_on_leds(scenario);
   const std::string missing = "LED Test: Error LED not available.\n";
   EXPECT_EQ(r.out, kBanner + missing + missing + missing + "Success.\n" + missing +
                        "LED Test: Error LED not availiable.\n");
@@ -22,7 +22,7 @@ TEST(ProcedureLeds, MissingGreenLedIsReportedAtEachUse) {
 TEST(ProcedureLeds, MissingDelayOffLeavesTheBlinkUnstarted) {
   twin::Scenario scenario;
   scenario.missing_attributes = {{7, "delay_off"}};
-  const auto r = run(scenario);
+  const auto r = run_on_leds(scenario);
   EXPECT_EQ(r.out, kBanner + "LED Test: Error failed to open file /sys/class/leds/LED8:GREEN/delay_off\n" +
                        "Success.\n");
   Writes start(kStartPattern.begin(), kStartPattern.end() - 2);  // no delay_on, no delay_off
@@ -32,7 +32,7 @@ TEST(ProcedureLeds, MissingDelayOffLeavesTheBlinkUnstarted) {
 TEST(ProcedureLeds, RefusedValuesAreNotNoticed) {
   twin::Scenario scenario;
   scenario.refusing_attributes = {{8, "brightness"}, {7, "delay_on"}};
-  const auto r = run(scenario);
+  const auto r = run_on_leds(scenario);
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(writes(r), concat(kStartPattern, kSuccessPattern));  // every write was attempted

@@ -13,7 +13,7 @@ namespace {
 const std::string kLogFailed = "Failed to start the log file '/mnt/vfat/K300-RESTOREMARK-V1-0.log'.\n";
 
 TEST(Procedure, SuccessSetsBothFlagsDeletesLogAndRequestsPower) {
-  const auto r = run_preset("success");
+  const auto r = run_preset_on_leds("success");
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_status, 0);
@@ -32,7 +32,7 @@ TEST(Procedure, SuccessSetsBothFlagsDeletesLogAndRequestsPower) {
 }
 
 TEST(Procedure, ToolsInheritTheOpenLogAndNothingElse) {
-  const auto r = run_preset("success");
+  const auto r = run_preset_on_leds("success");
   const auto calls = r.tool_calls();
   ASSERT_EQ(calls.size(), 4u);
   const std::string log_fd = "3=/mnt/vfat/K300-RESTOREMARK-V1-0.log";
@@ -44,9 +44,9 @@ TEST(Procedure, ToolsInheritTheOpenLogAndNothingElse) {
 }
 
 TEST(Procedure, OwnLinesComeBeforeTheToolsLinesThatFollowThem) {
-  auto scenario = *twin::preset("success");
+  auto scenario = preset("success");
   scenario.tools_talk = true;
-  const auto r = run(scenario);
+  const auto r = run_on_leds(scenario);
   EXPECT_EQ(r.out, kBanner +
                        "orvex-msd --stop: exit 0\n"
                        "orvex-auth --make-factory: exit 0\n"
@@ -58,7 +58,7 @@ TEST(Procedure, OwnLinesComeBeforeTheToolsLinesThatFollowThem) {
 TEST(Procedure, ExportStopFailureTouchesNothingButStillRemovesMainUserInstall) {
   for (const char* name : {"export-stop-fails", "export-stop-killed"}) {
     SCOPED_TRACE(name);
-    const auto r = run_preset(name);
+    const auto r = run_preset_on_leds(name);
     EXPECT_EQ(r.out, kBanner + "Failed to stop the Mass Storage Device export.\n");
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
@@ -71,7 +71,7 @@ TEST(Procedure, ExportStopFailureTouchesNothingButStillRemovesMainUserInstall) {
 }
 
 TEST(Procedure, LogThatCannotBeCreatedEndsTheRunAfterDeletingThePackage) {
-  const auto r = run_preset("log-not-created");
+  const auto r = run_preset_on_leds("log-not-created");
   EXPECT_EQ(r.out, kBanner + kLogFailed);
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
@@ -82,7 +82,7 @@ TEST(Procedure, LogThatCannotBeCreatedEndsTheRunAfterDeletingThePackage) {
 TEST(Procedure, RefusedFactoryFlagSkipsTheRestoreFlagAndKeepsTheLog) {
   for (const char* name : {"factory-refused", "factory-tool-killed"}) {
     SCOPED_TRACE(name);
-    const auto r = run_preset(name);
+    const auto r = run_preset_on_leds(name);
     EXPECT_EQ(r.out, kBanner + "Error.\n");
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
@@ -96,7 +96,7 @@ TEST(Procedure, RefusedFactoryFlagSkipsTheRestoreFlagAndKeepsTheLog) {
 }
 
 TEST(Procedure, RefusedRestoreFlagLogsItsLine) {
-  const auto r = run_preset("restore-refused");
+  const auto r = run_preset_on_leds("restore-refused");
   EXPECT_EQ(r.out, kBanner + "Error.\n");
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove, kStart}));
@@ -107,7 +107,7 @@ TEST(Procedure, RefusedRestoreFlagLogsItsLine) {
 }
 
 TEST(Procedure, MissingPowerDeviceFailsAfterSuccessWithoutTheWait) {
-  const auto r = run_preset("power-missing");
+  const auto r = run_preset_on_leds("power-missing");
   EXPECT_EQ(r.out, kBanner + "Success.\nFailed to open the power management device.\n");
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove, kStart}));
@@ -119,7 +119,7 @@ TEST(Procedure, MissingPowerDeviceFailsAfterSuccessWithoutTheWait) {
 }
 
 TEST(Procedure, RefusedPowerRequestStillWaitsThenRestartsTheExport) {
-  const auto r = run_preset("power-refused");
+  const auto r = run_preset_on_leds("power-refused");
   EXPECT_EQ(r.out, kBanner + "Success.\nPower management ioctl failed.\n");
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.log(), std::nullopt);
@@ -129,14 +129,14 @@ TEST(Procedure, RefusedPowerRequestStillWaitsThenRestartsTheExport) {
 }
 
 TEST(Procedure, AbsentMainUserInstallRunsNoToolForIt) {
-  const auto r = run_preset("main-user-absent");
+  const auto r = run_preset_on_leds("main-user-absent");
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore}));
 }
 
 TEST(Procedure, RefusedMainUserRemovalIsReportedButChangesNoResult) {
-  const auto r = run_preset("main-user-removal-refused");
+  const auto r = run_preset_on_leds("main-user-removal-refused");
   EXPECT_EQ(r.out, kBanner + "Success.\nFailed to remove '/usr/local/main-user/install'.\n");
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_TRUE(r.main_user_install_left);
@@ -144,7 +144,7 @@ TEST(Procedure, RefusedMainUserRemovalIsReportedButChangesNoResult) {
 }
 
 TEST(Procedure, RefusedExportRestartIsReported) {
-  const auto r = run_preset("export-restart-refused");
+  const auto r = run_preset_on_leds("export-restart-refused");
   EXPECT_EQ(r.out, kBanner + "Error.\nFailed to start the Mass Storage Device export.\n");
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
@@ -153,7 +153,7 @@ TEST(Procedure, RefusedExportRestartIsReported) {
 TEST(Procedure, AbsentPackageFilesAreNormal) {
   twin::Scenario scenario;
   scenario.package_files = false;
-  const auto r = run(scenario);
+  const auto r = run_on_leds(scenario);
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.exit_status, 0);
 }
@@ -161,7 +161,7 @@ TEST(Procedure, AbsentPackageFilesAreNormal) {
 TEST(Procedure, MissingPrivilegedToolFailsLikeARefusal) {
   twin::Scenario scenario;
   scenario.missing_tools = {"orvex-auth"};
-  const auto r = run(scenario);
+  const auto r = run_on_leds(scenario);
   EXPECT_EQ(r.out, kBanner + "Error.\nFailed to remove '/usr/local/main-user/install'.\n");
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kStart}));
@@ -171,7 +171,7 @@ TEST(Procedure, MissingPrivilegedToolFailsLikeARefusal) {
 TEST(Procedure, NonExecutableExportToolFailsTheStop) {
   twin::Scenario scenario;
   scenario.non_executable_tools = {"orvex-msd"};
-  const auto r = run(scenario);
+  const auto r = run_on_leds(scenario);
   EXPECT_EQ(r.out, kBanner + "Failed to stop the Mass Storage Device export.\n" +
                        "Failed to start the Mass Storage Device export.\n");
   EXPECT_EQ(r.exit_status, 1);
@@ -181,7 +181,7 @@ TEST(Procedure, NonExecutableExportToolFailsTheStop) {
 TEST(Procedure, ReadOnlyVolumeKeepsThePackageAndCannotStartTheLog) {
   twin::Scenario scenario;
   scenario.volume_readonly = true;
-  const auto r = run(scenario);
+  const auto r = run_on_leds(scenario);
   EXPECT_EQ(r.out, kBanner + kLogFailed);
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(volume_names(r), kUntouchedVolume);

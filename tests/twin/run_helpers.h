@@ -15,10 +15,22 @@ inline twin::RunResult run(const twin::Scenario& scenario) {
   return twin::run(RESTOREMARK_EXECUTABLE, scenario);
 }
 
-inline twin::RunResult run_preset(const std::string& name) {
+inline twin::Scenario preset(const std::string& name) {
   const auto scenario = twin::preset(name);
   EXPECT_TRUE(scenario.has_value()) << name;
-  return run(scenario.value_or(twin::Scenario{}));
+  return scenario.value_or(twin::Scenario{});
+}
+
+inline twin::RunResult run_preset(const std::string& name) { return run(preset(name)); }
+
+// The same device without a display: progress goes to the LEDs.
+inline twin::RunResult run_on_leds(twin::Scenario scenario) {
+  scenario.display = twin::Display::kNone;
+  return run(scenario);
+}
+
+inline twin::RunResult run_preset_on_leds(const std::string& name) {
+  return run_on_leds(preset(name));
 }
 
 inline std::set<std::string> volume_names(const twin::RunResult& r) {
