@@ -38,6 +38,7 @@ void usage(FILE* to) {
           "  --display-readonly     /dev/fb0 is there but not writable\n"
           "  --display-fails        the screen information request is refused\n"
           "  --geometry WxHxBPP     the display's geometry (default 128x64x1)\n"
+          "  --display-takes N      the display takes at most N bytes per write (0: none)\n"
           "  --no-led LED           the LED's directory is missing (LED: 0-8 or its name)\n"
           "  --no-attribute LED/ATTR, --refuse LED/ATTR\n"
           "                         an attribute is missing / refuses every written value\n"
@@ -111,6 +112,13 @@ Cli parse(int argc, char* argv[]) {
          const auto geometry = twin::parse_geometry(v);
          if (!geometry) bad("expected WIDTHxHEIGHTxBITS, such as 128x64x1: " + v);
          s.geometry = *geometry;
+       }},
+      {"--display-takes",
+       [](auto& s, auto& v) {
+         char* end = nullptr;
+         const long n = strtol(v.c_str(), &end, 10);
+         if (v.empty() || *end != '\0' || n < 0) bad("expected a byte count: " + v);
+         s.display_write_limit = n;
        }},
       {"--no-led",
        [](auto& s, auto& v) {

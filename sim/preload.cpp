@@ -33,13 +33,15 @@ struct Settings {
   unsigned fb_width = 128;
   unsigned fb_height = 64;
   unsigned fb_bits_per_pixel = 1;
+  long fb_write_limit = -1;  // bytes the display takes per write; -1: all
 };
 
-Settings settings;
-
-void read_settings() {
+// Read afresh at every use, so that a test process that preloads the library
+// can change the device between calls.
+Settings read_settings() {
+  Settings settings;
   FILE* file = fopen(twin_control::kSettings, "re");
-  if (file == nullptr) return;
+  if (file == nullptr) return settings;
   char line[256];
   while (fgets(line, sizeof line, file) != nullptr) {
     line[strcspn(line, "\n")] = '\0';
@@ -48,12 +50,13 @@ void read_settings() {
     if (strcmp(line, "fb=refuse") == 0) settings.fb_info_refused = true;
     sscanf(line, "fb=%u %u %u", &settings.fb_width, &settings.fb_height,
            &settings.fb_bits_per_pixel);
+    sscanf(line, "fbwrite=%ld", &settings.fb_write_limit);
   }
   fclose(file);
+  return settings;
 }
 
 __attribute__((constructor)) void start() {
-  read_settings();
   // The device tools the program starts are the twin's own programs and must
   // not load this library (under emulation it is not even of their kind).
   unsetenv("LD_PRELOAD");
@@ -80,6 +83,7 @@ void record_sleep(long long nanoseconds) {
 long long to_ns(const timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
 
 int power_ioctl(unsigned long request, unsigned long argument) {
+  const Settings settings = read_settings();
   const bool accepted = settings.power_accepts && request == kPowerRequest && argument == 0;
   twin_control::Line line("power");
   line.number(static_cast<long long>(request));
@@ -92,6 +96,7 @@ int power_ioctl(unsigned long request, unsigned long argument) {
 }
 
 int fb_ioctl(unsigned long request, void* argument) {
+  const Settings settings = read_settings();
   const bool answered = request == FBIOGET_VSCREENINFO && !settings.fb_info_refused;
   twin_control::Line line("fb");
   line.field("info");
@@ -115,9 +120,14 @@ int fb_ioctl(unsigned long request, void* argument) {
 extern "C" {
 
 ssize_t write(int fd, const void* data, size_t size) {
-  const ssize_t written = next<ssize_t (*)(int, const void*, size_t)>("write")(fd, data, size);
+  const auto real_write = next<ssize_t (*)(int, const void*, size_t)>("write");
+  if (!is_device(fd, "/dev/fb0")) return real_write(fd, data, size);
+  // The display may take fewer bytes than offered, or none.
+  const long limit = read_settings().fb_write_limit;
+  const size_t offered = limit >= 0 && static_cast<size_t>(limit) < size ? limit : size;
+  const ssize_t written = offered == 0 ? 0 : real_write(fd, data, offered);
   const int saved = errno;
-  if (is_device(fd, "/dev/fb0")) {
+  {
     twin_control::Line line("fb");
     line.field("write");
     line.number(static_cast<long long>(size));
@@ -129,18 +139,21 @@ ssize_t write(int fd, const void* data, size_t size) {
 }
 
 unsigned int sleep(unsigned int seconds) {
+  const Settings settings = read_settings();
   record_sleep(seconds * 1000000000LL);
   if (settings.real_time) return next<unsigned int (*)(unsigned int)>("sleep")(seconds);
   return 0;
 }
 
 int usleep(useconds_t microseconds) {
+  const Settings settings = read_settings();
   record_sleep(microseconds * 1000LL);
   if (settings.real_time) return next<int (*)(useconds_t)>("usleep")(microseconds);
   return 0;
 }
 
 int nanosleep(const struct timespec* request, struct timespec* remaining) {
+  const Settings settings = read_settings();
   if (request != nullptr) record_sleep(to_ns(*request));
   if (settings.real_time) {
     return next<int (*)(const timespec*, timespec*)>("nanosleep")(request, remaining);
@@ -151,6 +164,7 @@ int nanosleep(const struct timespec* request, struct timespec* remaining) {
 
 int clock_nanosleep(clockid_t clock, int flags, const struct timespec* request,
                     struct timespec* remaining) {
+  const Settings settings = read_settings();
   if (request != nullptr && flags == 0) record_sleep(to_ns(*request));
   if (settings.real_time || flags != 0) {
     return next<int (*)(clockid_t, int, const timespec*, timespec*)>("clock_nanosleep")(

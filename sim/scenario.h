@@ -68,6 +68,7 @@ struct Scenario {
   Display display = Display::kWritable;
   Geometry geometry;
   bool display_info_fails = false;  // the screen information request is refused
+  long display_write_limit = -1;    // bytes the display takes per write; -1: all
 
   void answer(const std::string& tool, const std::string& option, ToolAnswer a) {
     answers[tool + " " + option] = a;

@@ -103,6 +103,9 @@ void make_image(const Image& image, const Scenario& scenario, const TwinFiles& f
   if (scenario.power == Power::kRefuses) settings += "power=refuse\n";
   if (scenario.real_time) settings += "time=real\n";
   if (scenario.tools_talk) settings += "tools=talk\n";
+  if (scenario.display_write_limit >= 0) {
+    settings += "fbwrite=" + std::to_string(scenario.display_write_limit) + "\n";
+  }
   if (scenario.display_info_fails) {
     settings += "fb=refuse\n";
   } else {

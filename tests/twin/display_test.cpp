@@ -1,0 +1,178 @@
+// The procedure on a device with a writable display: what the screen shows
+// after every push, pixel for pixel, and how a display that cannot start or
+// cannot be drawn on ends the run.
+#include <unistd.h>
+
+#include "expectations.h"
+#include "run_helpers.h"
+#include "screen_expectation.h"
+
+using namespace expect;
+
+namespace {
+
+const std::string kDisplayLine = "Failed to initialise the display '/dev/fb0'.\n";
+
+class Display : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/display-test.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+    options_.files.font = write_test_font(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  twin::RunResult run(const twin::Scenario& scenario) {
+    return twin::run(RESTOREMARK_EXECUTABLE, scenario, options_);
+  }
+
+  std::vector<std::vector<std::string>> screens(const twin::RunResult& r) {
+    std::vector<std::vector<std::string>> out;
+    for (const auto& frame : r.frames()) out.push_back(frame.rows());
+    return out;
+  }
+
+  std::filesystem::path dir_;
+  twin::RunOptions options_;
+};
+
+TEST_F(Display, SuccessShowsBannerThenOutcomeAndTouchesNoLed) {
+  const auto r = run(preset("success"));
+  EXPECT_EQ(r.out, kBanner + "Success.\n");
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_TRUE(r.led_writes().empty());
+  const twin::Geometry g;
+  EXPECT_EQ(screens(r), (std::vector<std::vector<std::string>>{
+                            blank(g),
+                            screen(g, {"K300-RESTOREMARK-V1-0"}),
+                            screen(g, {"K300-RESTOREMARK-V1-0", "Success."})}));
+  for (const auto& frame : r.frames()) EXPECT_EQ(frame.bytes.size(), 1024u);
+  EXPECT_EQ(r.display_bytes.size(), 3 * 1024u);  // whole images, one after another
+  EXPECT_EQ(trace(r),
+            "T(--stop) T(--make-factory) T(--make-restore) T(--remove) P(accepted) S(10)");
+  EXPECT_EQ(r.log(), std::nullopt);
+}
+
+TEST_F(Display, ToolsInheritTheDisplayDescriptor) {
+  const auto calls = run(preset("success")).tool_calls();
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_NE(calls[1].descriptors.find("=/dev/fb0"), std::string::npos) << calls[1].descriptors;
+  EXPECT_EQ(calls[3].descriptors.find("=/dev/fb0"), std::string::npos) << calls[3].descriptors;
+}
+
+TEST_F(Display, RefusedFactoryFlagEndsWithErrorOnTheBottomLine) {
+  const auto r = run(preset("factory-refused"));
+  EXPECT_EQ(r.out, kBanner + "Error.\n");
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.log(), kFactoryLine);
+  EXPECT_TRUE(r.led_writes().empty());
+  const auto frames = r.frames();
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(frames.back().rows(), screen({}, {"K300-RESTOREMARK-V1-0", "Error."}));
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
+}
+
+TEST_F(Display, DisplayThatCannotStartEndsTheRunWithItsLogLine) {
+  const auto r = run(preset("display-fails"));
+  EXPECT_EQ(r.out, kBanner + "Failed to obtain the display information.\n");
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.log(), kDisplayLine);
+  EXPECT_EQ(r.log()->size(), 45u);
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
+  EXPECT_TRUE(r.frames().empty());
+  EXPECT_TRUE(r.led_writes().empty());
+}
+
+TEST_F(Display, ReadOnlyDisplayMeansLedMode) {
+  const auto r = run(preset("display-readonly"));
+  EXPECT_EQ(r.out, kBanner + "Success.\n");
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(writes(r), concat(kStartPattern, kSuccessPattern));
+  EXPECT_TRUE(r.frames().empty());
+}
+
+TEST_F(Display, NarrowScreenCutsTheBannerToTwentyCharacters) {
+  auto scenario = preset("success");
+  scenario.geometry = {120, 64, 1};
+  const auto r = run(scenario);
+  EXPECT_EQ(r.exit_status, 0);
+  const auto frames = r.frames();
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(frames[1].rows(), screen(scenario.geometry, {"K300-RESTOREMARK-V1-"}));
+  EXPECT_EQ(frames[2].rows(), screen(scenario.geometry, {"K300-RESTOREMARK-V1-0", "Success."}));
+}
+
+TEST_F(Display, OneLineScreenShowsOnlyTheNewestLine) {
+  auto scenario = preset("success");
+  scenario.geometry = {64, 16, 1};
+  const auto r = run(scenario);
+  EXPECT_EQ(r.exit_status, 0);
+  ASSERT_EQ(r.frames().size(), 3u);
+  EXPECT_EQ(r.frames()[2].rows(), screen(scenario.geometry, {"Success."}));
+}
+
+TEST_F(Display, DeeperPixelsPushTheWholeImageWithTheRestBlank) {
+  auto scenario = preset("success");
+  scenario.geometry = {128, 64, 8};
+  const auto r = run(scenario);
+  EXPECT_EQ(r.exit_status, 0);
+  const auto frames = r.frames();
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(frames[2].bytes.size(), 8192u);
+  EXPECT_EQ(frames[2].rows(), screen(scenario.geometry, {"K300-RESTOREMARK-V1-0", "Success."}));
+  EXPECT_EQ(frames[2].bytes.substr(1024), std::string(8192 - 1024, '\0'));
+}
+
+TEST_F(Display, UndrawableGeometriesEndLikeADisplayThatCannotStart) {
+  const std::vector<std::pair<twin::Geometry, std::string>> odd = {
+      {{128, 15, 1}, "128x15 at 1"},      // lower than one text line
+      {{128, 0, 1}, "128x0 at 1"},        // no rows at all
+      {{0, 64, 1}, "0x64 at 1"},          // no columns
+      {{124, 64, 1}, "124x64 at 1"},      // rows of part bytes
+      {{128, 64, 0}, "128x64 at 0"},      // no bits per pixel
+      {{65536, 65536, 8}, "65536x65536 at 8"},        // size beyond 32 bits
+      {{4294967288u, 64, 1}, "4294967288x64 at 1"},  // width beyond the bitmap's range
+  };
+  for (const auto& [geometry, text] : odd) {
+    SCOPED_TRACE(text);
+    auto scenario = preset("success");
+    scenario.geometry = geometry;
+    const auto r = run(scenario);
+    EXPECT_EQ(r.out, kBanner + "Unsupported display geometry " + text + " bits per pixel.\n");
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.log(), kDisplayLine);
+    EXPECT_TRUE(r.frames().empty());
+    EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
+  }
+}
+
+TEST_F(Display, MissingFontStillRunsTheConsoleWithEmptyLines) {
+  options_.files.font.clear();
+  const auto r = run(preset("success"));
+  EXPECT_EQ(r.out, kBanner + "Failed to open font file - /usr/share/fonts/6x16.bdf\nSuccess.\n");
+  EXPECT_EQ(r.exit_status, 0);
+  ASSERT_EQ(r.frames().size(), 3u);
+  for (const auto& frame : r.frames()) EXPECT_EQ(frame.rows(), blank({}));
+}
+
+TEST_F(Display, DisplayThatTakesPartOfAPushCountsAsUpdated) {
+  auto scenario = preset("success");
+  scenario.display_write_limit = 100;
+  const auto r = run(scenario);
+  EXPECT_EQ(r.out, kBanner + "Success.\n");
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.display_bytes.size(), 300u);
+}
+
+TEST_F(Display, DisplayThatTakesNothingIsReportedAtEachPush) {
+  auto scenario = preset("success");
+  scenario.display_write_limit = 0;
+  const auto r = run(scenario);
+  const std::string failed = "Failed to update the display.\n";
+  EXPECT_EQ(r.out, kBanner + failed + failed + "Success.\n" + failed);
+  EXPECT_EQ(r.exit_status, 0);  // the display's pushes do not decide the run
+}
+
+}  // namespace
