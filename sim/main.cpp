@@ -4,12 +4,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <stdexcept>
 #include <string>
 
+#include "png-writer.h"
 #include "report.h"
 #include "scenario.h"
 #include "twin.h"
@@ -47,6 +49,8 @@ void usage(FILE* to) {
           "  --real-time            sleeps take their real time\n"
           "  --tools-talk           the tools print a line of their own on standard output\n"
           "  --json                 print the report as one JSON document\n"
+          "  --frames DIR           where each display frame is written as a PNG\n"
+          "                         (default: restoremark-frames)\n"
           "  --keep-image           keep the device image folder and name it\n"
           "  --colour WHEN          auto (default), always or never\n");
 }
@@ -59,6 +63,8 @@ struct Cli {
   std::string executable = RESTOREMARK_EXECUTABLE;
   bool json = false;
   std::string colour = "auto";
+  std::string frames_dir = "restoremark-frames";
+  int scale = 4;
 };
 
 [[noreturn]] void bad(const std::string& what) {
@@ -170,6 +176,8 @@ Cli parse(int argc, char* argv[]) {
       cli.options.files.font.clear();
     } else if (arg == "--json") {
       cli.json = true;
+    } else if (arg == "--frames") {
+      cli.frames_dir = value();
     } else if (arg == "--keep-image") {
       cli.options.keep_image = true;
     } else if (arg == "--colour" || arg == "--color") {
@@ -189,6 +197,39 @@ Cli parse(int argc, char* argv[]) {
   return cli;
 }
 
+// Writes every frame as DIR/frame-N.png, scaled up for viewing, after
+// removing the frames of an earlier run. Returns the file names.
+std::vector<std::string> write_frames(const twin::RunResult& result, const std::string& dir,
+                                      int scale) {
+  std::vector<std::string> names;
+  const auto frames = result.frames();
+  if (frames.empty()) return names;
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("frame-", 0) == 0 && entry.path().extension() == ".png") {
+      std::filesystem::remove(entry.path(), ec);
+    }
+  }
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const auto& g = frames[i].geometry;
+    // The 1-bit image is the first width x height / 8 bytes of each push.
+    std::vector<uint8_t> bytes(frames[i].bytes.begin(), frames[i].bytes.end());
+    bytes.resize(static_cast<size_t>(uint64_t{g.width} * g.height / 8));
+    const mmap_buffer bitmap{bytes.data(), static_cast<int32_t>(g.width),
+                             static_cast<int32_t>(g.height), 0, 0};
+    const std::string path = dir + "/frame-" + std::to_string(i + 1) + ".png";
+    std::string error;
+    if (g.width > 4096 || g.height > 4096 || !write_png(bitmap, scale, path, error)) {
+      names.push_back("(no image: " + (error.empty() ? "too large" : error) + ")");
+    } else {
+      names.push_back(path);
+    }
+  }
+  return names;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -201,6 +242,7 @@ int main(int argc, char* argv[]) {
       const bool colour = cli.colour == "always" || (cli.colour == "auto" && isatty(1));
       twin::ReportStyle style;
       style.colour = colour;
+      style.frame_files = write_frames(result, cli.frames_dir, cli.scale);
       std::cout << twin::text_report(result, style);
     }
     return result.signal ? 128 + result.signal : result.exit_status;
