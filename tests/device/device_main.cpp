@@ -4,9 +4,21 @@
 #include <sched.h>
 #include <sys/mount.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
+  // The console needs the twin's preload library to answer the frame
+  // buffer's screen information request: start again with it loaded.
+  if (getenv("DEVICE_TESTS_PRELOADED") == nullptr) {
+    setenv("DEVICE_TESTS_PRELOADED", "1", 1);
+    setenv("LD_PRELOAD", TWIN_PRELOAD, 1);
+    execv("/proc/self/exe", argv);
+    perror("cannot restart the device tests with the twin's preload library");
+    return 1;
+  }
   if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     perror("device tests need a private mount namespace (run them as root)");
     return 1;
