@@ -24,6 +24,17 @@ using bdf_test::font;
 
 class BdfAllocationTest : public bdf_test::BdfTest {};
 
+// The process's current virtual memory size in bytes.
+rlim_t address_space() {
+  unsigned long pages = 0;
+  FILE* statm = fopen("/proc/self/statm", "r");
+  if (statm != nullptr) {
+    if (fscanf(statm, "%lu", &pages) != 1) pages = 0;
+    fclose(statm);
+  }
+  return static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+}
+
 // Takes every free chunk of the heap, of every size, until nothing is left.
 void use_up_heap() {
   for (size_t size = 4096; size > 0; size -= 8) {
@@ -45,12 +56,18 @@ TEST_F(BdfAllocationTest, LineBufferFailureClosesTheFileAndChangesNothing) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     dup2(output_fd, 1);
+    const rlim_t space = address_space();
     FILE* probe = fopen("/dev/null", "r");
     const size_t file_size = malloc_usable_size(probe);
     fclose(probe);
     void* room_for_file = malloc(file_size);
     const rlimit no_growth{0, 0};
     setrlimit(RLIMIT_DATA, &no_growth);
+    // Should an allocator not honour the data limit, the child still ends soon
+    // and cannot take more than 64 MB.
+    const rlimit little_more{space + (64 << 20), RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &little_more);
+    alarm(10);
     use_up_heap();
     if (malloc(256) != nullptr) _exit(10);  // the heap could still grow
     free(room_for_file);
