@@ -34,6 +34,9 @@ void usage(FILE* to) {
           "  --no-package-files     the package files are not on the volume\n"
           "  --log-blocked          a folder stands where the log file would be created\n"
           "  --volume-readonly      the volume is mounted read-only\n"
+          "  --volume-size BYTES    the volume is a file system of that size\n"
+          "  --volume-full          a user's file fills what room the volume has (a 64 KiB\n"
+          "                         volume unless --volume-size says otherwise)\n"
           "  --no-main-user-install /usr/local/main-user/install does not exist\n"
           "  --power MODE           accept (default), refuse, missing or open-refused\n"
           "  --no-display           a device without /dev/fb0: progress on the LEDs\n"
@@ -126,6 +129,13 @@ Cli parse(int argc, char* argv[]) {
          if (v.empty() || *end != '\0' || n < 0) bad("expected a byte count: " + v);
          s.display_write_limit = n;
        }},
+      {"--volume-size",
+       [](auto& s, auto& v) {
+         char* end = nullptr;
+         const long long n = strtoll(v.c_str(), &end, 10);
+         if (v.empty() || *end != '\0' || n <= 0) bad("expected a size in bytes: " + v);
+         s.volume_size = n;
+       }},
       {"--no-led",
        [](auto& s, auto& v) {
          const auto led = twin::parse_led(v);
@@ -141,6 +151,11 @@ Cli parse(int argc, char* argv[]) {
       {"--no-package-files", [](auto& s) { s.package_files = false; }},
       {"--log-blocked", [](auto& s) { s.log_blocked = true; }},
       {"--volume-readonly", [](auto& s) { s.volume_readonly = true; }},
+      {"--volume-full",
+       [](auto& s) {
+         s.volume_full = true;
+         if (s.volume_size == 0) s.volume_size = 64 * 1024;
+       }},
       {"--no-main-user-install", [](auto& s) { s.main_user_install = false; }},
       {"--real-time", [](auto& s) { s.real_time = true; }},
       {"--tools-talk", [](auto& s) { s.tools_talk = true; }},

@@ -24,6 +24,14 @@ const std::vector<PresetEntry>& entries() {
        [](Scenario& s) { s.display = Display::kReadOnly; }},
       {{"display-fails", "the display driver refuses the screen information request"},
        [](Scenario& s) { s.display_info_fails = true; }},
+      {{"volume-full",
+        "the package files are gone and a user's file fills the volume: no log line fits"},
+       [](Scenario& s) {
+         s.package_files = false;
+         s.volume_size = 64 * 1024;
+         s.volume_full = true;
+         s.answer(kAuth, "--make-factory", kFails);
+       }},
       {{"export-stop-fails", "orvex-msd --stop exits with 1"},
        [](Scenario& s) { s.answer(kMsd, "--stop", kFails); }},
       {{"log-not-created", "a folder stands where the log file would be created"},

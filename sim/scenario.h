@@ -56,6 +56,7 @@ struct Scenario {
   bool log_blocked = false;       // a folder stands where the log is created
   bool volume_readonly = false;   // the volume is mounted read-only
   long long volume_size = 0;      // bytes of a size-limited volume; 0: unlimited
+  bool volume_full = false;       // a user's file fills what room the volume has
   bool main_user_install = true;  // /usr/local/main-user/install exists
   Power power = Power::kAccepts;
   bool real_time = false;         // sleeps take their real time

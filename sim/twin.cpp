@@ -46,8 +46,8 @@ constexpr const char* kBystander = "a user's file that no step may touch\n";
 void write_file(const fs::path& path, const std::string& bytes, mode_t mode = 0644) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
-  if (!out) fail("cannot write " + path.string());
   out.close();
+  if (!out) fail("cannot write " + path.string());
   fs::permissions(path, static_cast<fs::perms>(mode));
 }
 
@@ -72,16 +72,33 @@ struct Image {
   fs::path journal() const { return control() / "journal"; }
 };
 
-void make_image(const Image& image, const Scenario& scenario, const TwinFiles& files) {
-  for (const char* sub : {"root/mnt/vfat", "root/usr/bin", "root/usr/local/main-user",
-                          "root/usr/share/fonts", "root/dev", "control", "leds"}) {
-    fs::create_directories(image.dir / sub);
-  }
+void fill_volume(const Image& image, const Scenario& scenario) {
   if (scenario.package_files) {
     for (const auto& [name, bytes] : package_files()) write_file(image.volume() / name, bytes);
   }
   write_file(image.volume() / kBystanderName, kBystander);
   if (scenario.log_blocked) fs::create_directory(image.volume() / kLogName);
+  if (scenario.volume_full && scenario.volume_size > 0) {
+    // A user's file takes whatever room is left (only ever on a volume of
+    // limited size: never fill the disk the image lies on).
+    const int fd = open((image.volume() / "filler.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) fail("cannot fill the volume");
+    static const char block[4096] = {};
+    while (write(fd, block, sizeof block) > 0) {
+    }
+    while (write(fd, block, 1) > 0) {
+    }
+    close(fd);
+  }
+}
+
+void make_image(const Image& image, const Scenario& scenario, const TwinFiles& files) {
+  for (const char* sub : {"root/mnt/vfat", "root/usr/bin", "root/usr/local/main-user",
+                          "root/usr/share/fonts", "root/dev", "control", "leds"}) {
+    fs::create_directories(image.dir / sub);
+  }
+  // A size-limited volume is filled in by the runner, once it is mounted.
+  if (scenario.volume_size == 0) fill_volume(image, scenario);
   if (scenario.main_user_install) {
     write_file(image.root() / "usr/local/main-user/install", "main-user install\n");
   }
@@ -198,6 +215,14 @@ int run_sandbox(const Image& image, const fs::path& executable, const Scenario& 
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     fail("cannot make the mount namespace private");
   }
+  if (scenario.volume_size > 0) {
+    // A small volume of its own, so that the log can find it full.
+    const std::string options = "size=" + std::to_string(scenario.volume_size) + ",mode=0755";
+    if (mount("tmpfs", image.volume().c_str(), "tmpfs", 0, options.c_str()) != 0) {
+      fail("cannot mount the size-limited volume");
+    }
+    fill_volume(image, scenario);
+  }
   LedFs leds(image.leds(), led_layout(scenario), image.journal());
 
   const auto command = bwrap_command(image, executable, scenario);
@@ -229,6 +254,10 @@ int run_sandbox(const Image& image, const fs::path& executable, const Scenario& 
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   std::ofstream(image.dir / "status") << status << "\n";
+  if (scenario.volume_size > 0) {
+    // The volume goes with this namespace: keep what the run left on it.
+    fs::copy(image.volume(), image.dir / "volume-after", fs::copy_options::recursive);
+  }
   return 0;
 }
 
@@ -333,7 +362,8 @@ RunResult run(const fs::path& executable, const Scenario& scenario, const RunOpt
     result.out = read_file(image.dir / "stdout");
     result.err = read_file(image.dir / "stderr");
     result.events = read_journal(read_file(image.journal()));
-    collect_volume(image.volume(), result.volume);
+    collect_volume(fs::exists(image.dir / "volume-after") ? image.dir / "volume-after" : image.volume(),
+                   result.volume);
     result.main_user_install_left = fs::exists(image.root() / "usr/local/main-user/install");
     result.geometry = scenario.geometry;
     if (scenario.display != Display::kNone) result.display_bytes = read_file(image.root() / "dev/fb0");
