@@ -2,7 +2,8 @@
 // process whose heap is used up and may not grow, with room kept for exactly
 // the FILE that fopen allocates, so the reader's own allocation is the one
 // that fails. This relies on the GNU C library's allocator: skipped under
-// sanitizers, which bring their own.
+// sanitizers and when a library is preloaded (valgrind's allocator, for one),
+// and when the kernel lets the heap grow all the same.
 #include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -24,6 +25,9 @@ using bdf_test::font;
 
 class BdfAllocationTest : public bdf_test::BdfTest {};
 
+constexpr int HEAP_STILL_GROWS = 10;
+
+#ifndef BDF_FOREIGN_ALLOCATOR
 // The process's current virtual memory size in bytes.
 rlim_t address_space() {
   unsigned long pages = 0;
@@ -42,11 +46,14 @@ void use_up_heap() {
     }
   }
 }
+#endif
 
 TEST_F(BdfAllocationTest, LineBufferFailureClosesTheFileAndChangesNothing) {
 #ifdef BDF_FOREIGN_ALLOCATOR
   GTEST_SKIP() << "needs the C library's own allocator";
 #else
+  const char* preload = getenv("LD_PRELOAD");
+  if (preload != nullptr && *preload != '\0') GTEST_SKIP() << "a preloaded library may own malloc";
   const std::string path = write_file(font("6 16 0 0", "0", ""));
   char output[] = "/tmp/bdf-stdout-XXXXXX";
   const int output_fd = mkstemp(output);
@@ -69,7 +76,7 @@ TEST_F(BdfAllocationTest, LineBufferFailureClosesTheFileAndChangesNothing) {
     setrlimit(RLIMIT_AS, &little_more);
     alarm(10);
     use_up_heap();
-    if (malloc(256) != nullptr) _exit(10);  // the heap could still grow
+    if (malloc(256) != nullptr) _exit(HEAP_STILL_GROWS);
     free(room_for_file);
     const int32_t result = load_font(path.c_str());
     fflush(stdout);
@@ -81,6 +88,7 @@ TEST_F(BdfAllocationTest, LineBufferFailureClosesTheFileAndChangesNothing) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == HEAP_STILL_GROWS) GTEST_SKIP() << "the heap cannot be used up here";
   EXPECT_EQ(WEXITSTATUS(status), 0);
   char text[128] = {};
   EXPECT_GT(pread(output_fd, text, sizeof text - 1, 0), 0);

@@ -81,6 +81,7 @@ TEST_F(BdfHeaderTest, BoundingBoxWithTwoNumbersKeepsOffsets) {
   EXPECT_EQ(current_font.x_offset, 0);
   EXPECT_EQ(current_font.y_offset, 0);
 
+  release_bdf_font();
   ASSERT_EQ(load(font("8 8 2 -3", "0", "")).result, 0);
   release_bdf_font();
   EXPECT_EQ(load(font("6 16", "0", "")).result, 0);
