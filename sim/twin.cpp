@@ -156,7 +156,7 @@ LedClassLayout led_layout(const Scenario& scenario) {
 // The sandbox: the host's libraries read-only, and nothing of the host's
 // device paths; every device path comes from the image.
 std::vector<std::string> bwrap_command(const Image& image, const fs::path& executable,
-                                       const Scenario& scenario) {
+                                       const Scenario& scenario, const RunOptions& options) {
   std::vector<std::string> c = {kBwrap,         "--unshare-ipc", "--unshare-pid",
                                 "--unshare-net", "--unshare-uts", "--die-with-parent",
                                 "--new-session", "--clearenv"};
@@ -203,14 +203,19 @@ std::vector<std::string> bwrap_command(const Image& image, const fs::path& execu
   add({"--setenv", "LD_PRELOAD", twin_control::kPreload});
   // A sanitizer build of the program must accept a preloaded library.
   add({"--setenv", "ASAN_OPTIONS", "verify_asan_link_order=0"});
-  add({"--chdir", "/", kDevicePath});
+  for (const auto& path : options.read_only_paths) add({"--ro-bind", path.string(), path.string()});
+  for (const auto& path : options.writable_paths) add({"--bind", path.string(), path.string()});
+  add({"--chdir", "/"});
+  c.insert(c.end(), options.wrapper.begin(), options.wrapper.end());
+  c.push_back(kDevicePath);
   return c;
 }
 
 // Runs in a child process of the twin, in a mount namespace of its own, so
 // that the LED file system is never visible on the host and disappears with
 // the child whatever happens. Returns the child's exit status.
-int run_sandbox(const Image& image, const fs::path& executable, const Scenario& scenario) {
+int run_sandbox(const Image& image, const fs::path& executable, const Scenario& scenario,
+                const RunOptions& options) {
   if (unshare(CLONE_NEWNS) != 0) fail("cannot create a mount namespace (the twin needs root)");
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     fail("cannot make the mount namespace private");
@@ -225,7 +230,7 @@ int run_sandbox(const Image& image, const fs::path& executable, const Scenario& 
   }
   LedFs leds(image.leds(), led_layout(scenario), image.journal());
 
-  const auto command = bwrap_command(image, executable, scenario);
+  const auto command = bwrap_command(image, executable, scenario, options);
   std::vector<char*> argv;
   for (const auto& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -336,7 +341,7 @@ RunResult run(const fs::path& executable, const Scenario& scenario, const RunOpt
     if (pid == 0) {
       int code = 1;
       try {
-        code = run_sandbox(image, executable, scenario);
+        code = run_sandbox(image, executable, scenario, options);
       } catch (const std::exception& e) {
         std::ofstream(error_file) << e.what();
       }

@@ -114,6 +114,13 @@ struct RunResult {
 struct RunOptions {
   TwinFiles files = default_twin_files();
   bool keep_image = false;  // leave the device image folder for inspection
+  // Runs the program through these arguments inside the sandbox, such as
+  // {"/usr/bin/valgrind", "--error-exitcode=99"}.
+  std::vector<std::string> wrapper;
+  // Host paths the sandbox also shows at their own place: read-only (what the
+  // wrapper needs) and writable (where a coverage build leaves its data).
+  std::vector<std::filesystem::path> read_only_paths;
+  std::vector<std::filesystem::path> writable_paths;
 };
 
 // Runs `executable` once in a fresh device image made for `scenario`.
