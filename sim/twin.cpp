@@ -222,8 +222,8 @@ int run_sandbox(const Image& image, const fs::path& executable, const Scenario& 
   }
   if (scenario.volume_size > 0) {
     // A small volume of its own, so that the log can find it full.
-    const std::string options = "size=" + std::to_string(scenario.volume_size) + ",mode=0755";
-    if (mount("tmpfs", image.volume().c_str(), "tmpfs", 0, options.c_str()) != 0) {
+    const std::string mount_options = "size=" + std::to_string(scenario.volume_size) + ",mode=0755";
+    if (mount("tmpfs", image.volume().c_str(), "tmpfs", 0, mount_options.c_str()) != 0) {
       fail("cannot mount the size-limited volume");
     }
     fill_volume(image, scenario);
