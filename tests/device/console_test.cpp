@@ -34,7 +34,7 @@ std::string solid_font(int width, int height) {
   for (int code = 0; code < 256; ++code) {
     out << "STARTCHAR x\nENCODING " << code << "\nBBX " << width << " " << height
         << " 0 0\nBITMAP\n";
-    char hex[8];
+    char hex[16];
     snprintf(hex, sizeof hex, digits == 2 ? "%02X\n" : "%04X\n", row);
     for (int r = 0; r < height; ++r) out << hex;
     out << "ENDCHAR\n";
