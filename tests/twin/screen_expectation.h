@@ -25,7 +25,7 @@ inline std::filesystem::path write_test_font(const std::filesystem::path& dir) {
   std::ofstream out(path);
   out << "STARTFONT 2.1\nFONT -test-6x16\nSIZE 16 75 75\nFONTBOUNDINGBOX 6 16 0 0\n"
          "STARTPROPERTIES 1\nFONT_ASCENT 16\nENDPROPERTIES\nCHARS 256\n";
-  char hex[8];
+  char hex[16];
   for (int code = 0; code < 256; ++code) {
     out << "STARTCHAR c" << code << "\nENCODING " << code << "\nBBX 6 16 0 0\nBITMAP\n";
     for (int row = 0; row < 16; ++row) {
