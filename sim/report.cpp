@@ -138,34 +138,40 @@ std::string text_report(const RunResult& r, const ReportStyle& style) {
     out << "\n             descriptors: " << call.descriptors << "\n";
   }
 
-  out << "\nLED timeline (virtual time; ## lit, .. dark, ~on/off blinking in ms):\n";
-  out << "  time    ";
-  for (const char* name : kLedNames) {
-    // "LED8:GREEN" -> "LED8 G": the LED and its colour.
-    const std::string full(name);
-    const auto colon = full.find(':');
-    const std::string label = full.substr(0, colon) + " " + full.substr(colon + 1, 1);
-    out << label << std::string(9 - label.size(), ' ');
-  }
-  out << "\n";
-  const auto timeline = led_timeline(r);
-  for (size_t m = 0; m < timeline.size(); ++m) {
-    const auto& moment = timeline[m];
-    out << "  " << (m == 0 ? std::string(" before ") : seconds(moment.time)) << " ";
-    for (size_t i = 0; i < moment.leds.size(); ++i) out << cell(moment.leds[i], i, style.colour);
-    if (m > 0) out << "(" << moment.writes << (moment.writes == 1 ? " write)" : " writes)");
+  if (r.led_writes().empty()) {
+    out << "\nLED timeline: no LED attribute was written\n";
+  } else {
+    out << "\nLED timeline (virtual time; ## lit, .. dark, ~on/off blinking in ms):\n";
+    out << "  time    ";
+    for (const char* name : kLedNames) {
+      // "LED8:GREEN" -> "LED8 G": the LED and its colour.
+      const std::string full(name);
+      const auto colon = full.find(':');
+      const std::string label = full.substr(0, colon) + " " + full.substr(colon + 1, 1);
+      out << label << std::string(9 - label.size(), ' ');
+    }
+    out << "\n";
+    const auto timeline = led_timeline(r);
+    for (size_t m = 0; m < timeline.size(); ++m) {
+      const auto& moment = timeline[m];
+      out << "  " << (m == 0 ? std::string(" before ") : seconds(moment.time)) << " ";
+      for (size_t i = 0; i < moment.leds.size(); ++i) out << cell(moment.leds[i], i, style.colour);
+      if (m > 0) out << "(" << moment.writes << (moment.writes == 1 ? " write)" : " writes)");
+      out << "\n";
+    }
+    size_t refused = 0;
+    for (const auto& w : r.led_writes()) refused += w.accepted ? 0 : 1;
+    out << "  " << r.led_writes().size() << " attribute writes";
+    if (refused) out << ", " << refused << " refused by the LED class";
     out << "\n";
   }
-  size_t refused = 0;
-  for (const auto& w : r.led_writes()) refused += w.accepted ? 0 : 1;
-  out << "  " << r.led_writes().size() << " attribute writes";
-  if (refused) out << ", " << refused << " refused by the LED class";
-  out << "\n";
 
   const auto frames = r.frames();
   out << "\nDisplay /dev/fb0: ";
-  if (frames.empty()) out << "nothing pushed\n";
-  else out << frames.size() << " images pushed\n";
+  if (frames.empty())
+    out << "nothing pushed\n";
+  else
+    out << frames.size() << " images pushed\n";
   for (size_t i = 0; i < frames.size(); ++i) {
     const Frame& frame = frames[i];
     out << "  frame " << i + 1 << " at " << seconds(frame.time) << ", " << frame.bytes.size()
@@ -188,7 +194,8 @@ std::string text_report(const RunResult& r, const ReportStyle& style) {
 
   out << "\nSleeps:\n";
   if (r.sleeps().empty()) out << "  none\n";
-  for (const auto& s : r.sleeps()) out << "  " << seconds(s.time) << "  " << duration(s.seconds) << "\n";
+  for (const auto& s : r.sleeps())
+    out << "  " << seconds(s.time) << "  " << duration(s.seconds) << "\n";
 
   out << "\nVolume /mnt/vfat after the run:\n";
   if (r.volume.empty()) out << "  empty\n";
@@ -218,7 +225,8 @@ std::string json_report(const RunResult& r) {
   };
   out << "{\n  \"scenario\": " << json_string(r.scenario) << ",\n";
   out << "  \"exit_status\": " << r.exit_status << ",\n  \"signal\": " << r.signal << ",\n";
-  out << "  \"stdout\": " << json_string(r.out) << ",\n  \"stderr\": " << json_string(r.err) << ",\n";
+  out << "  \"stdout\": " << json_string(r.out) << ",\n  \"stderr\": " << json_string(r.err)
+      << ",\n";
   out << "  \"tool_calls\": ";
   list(r.tool_calls(), [&out](const ToolCall& c) {
     out << "{\"time\": " << c.time << ", \"tool\": " << json_string(c.tool) << ", \"argv\": [";
@@ -237,10 +245,14 @@ std::string json_report(const RunResult& r) {
     out << "{\"time\": " << m.time << ", \"writes\": " << m.writes << ", \"leds\": {";
     for (size_t i = 0; i < m.leds.size(); ++i) {
       const auto& led = m.leds[i];
-      out << (i ? ", " : "") << json_string(kLedNames[i]) << ": {\"brightness\": "
-          << json_string(led.brightness) << ", \"delay_on\": " << json_string(led.delay_on)
+      out << (i ? ", " : "") << json_string(kLedNames[i])
+          << ": {\"brightness\": " << json_string(led.brightness)
+          << ", \"delay_on\": " << json_string(led.delay_on)
           << ", \"delay_off\": " << json_string(led.delay_off) << ", \"state\": \""
-          << (led.blinking() ? "blinking" : led.lit() ? "lit" : "dark") << "\"}";
+          << (led.blinking() ? "blinking"
+              : led.lit()    ? "lit"
+                             : "dark")
+          << "\"}";
     }
     out << "}}";
   });
@@ -261,8 +273,9 @@ std::string json_report(const RunResult& r) {
   });
   out << ",\n  \"frames\": ";
   list(r.frames(), [&out](const Frame& f) {
-    out << "{\"time\": " << f.time << ", \"bytes\": " << f.bytes.size() << ", \"width\": "
-        << f.geometry.width << ", \"height\": " << f.geometry.height << ", \"rows\": [";
+    out << "{\"time\": " << f.time << ", \"bytes\": " << f.bytes.size()
+        << ", \"width\": " << f.geometry.width << ", \"height\": " << f.geometry.height
+        << ", \"rows\": [";
     const auto rows = f.rows();
     for (size_t i = 0; i < rows.size(); ++i) out << (i ? ", " : "") << json_string(rows[i]);
     out << "]}";
