@@ -150,6 +150,16 @@ TEST(Procedure, RefusedExportRestartIsReported) {
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
 }
 
+TEST(Procedure, LogLineThatDoesNotReachAFullVolumeIsReported) {
+  const auto r = run_preset_on_leds("volume-full");
+  EXPECT_EQ(r.out, kBanner +
+                       "Failed to update the log file '/mnt/vfat/K300-RESTOREMARK-V1-0.log'.\n"
+                       "Error.\n");
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.log(), "");  // created, but no room for its line
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
+}
+
 TEST(Procedure, AbsentPackageFilesAreNormal) {
   twin::Scenario scenario;
   scenario.package_files = false;
