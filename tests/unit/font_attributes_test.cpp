@@ -8,49 +8,20 @@
 
 #include "bdf-reader.h"
 #include "font.h"
+#include "drawing_state.h"
+#include "guarded_image.h"
 #include "mmap.h"
 
 namespace {
 
 using Picture = std::vector<std::string>;
 
-// A bitmap over its own bytes, read back pixel by pixel.
-struct Image {
-  Image(int32_t width, int32_t height)
-      : bytes(static_cast<size_t>(width) * height / 8), bitmap{bytes.data(), width, height, 0, 0} {}
-
-  bool pixel(int32_t x, int32_t y) const {
-    return (bytes[(bitmap.width * y) / 8 + x / 8] & (0x80 >> (x % 8))) != 0;
-  }
-
-  Picture picture(int32_t x, int32_t y, int32_t w, int32_t h) const {
-    Picture rows;
-    for (int32_t r = y; r < y + h; ++r) {
-      std::string row;
-      for (int32_t c = x; c < x + w; ++c) {
-        row += pixel(c, r) ? '#' : '.';
-      }
-      rows.push_back(row);
-    }
-    return rows;
-  }
-
-  std::vector<uint8_t> bytes;
-  mmap_buffer bitmap;
-};
+using Image = GuardedImage;
 
 class FontAttributesTest : public testing::Test {
  protected:
-  void SetUp() override { reset(); }
-  void TearDown() override { reset(); }
-
-  static void reset() {
-    mmap_clear_inverted();
-    font_clear_double_width();
-    font_clear_double_height();
-    font_clear_inverted();
-    current_font = {};
-  }
+  void SetUp() override { reset_drawing_state(); }
+  void TearDown() override { reset_drawing_state(); }
 
   void use_glyph(int32_t width, std::initializer_list<uint16_t> rows) {
     glyph_ = {'G', {}};
@@ -112,8 +83,8 @@ TEST_F(FontAttributesTest, EveryCombinationDrawsItsCellAndLeavesTheRestAlone) {
 
     // A checkerboard background shows any pixel the cell should not touch.
     Image image(16, 8);
-    for (size_t i = 0; i < image.bytes.size(); ++i) {
-      image.bytes[i] = (i / 2) % 2 == 0 ? 0x55 : 0xAA;
+    for (size_t i = 0; i < image.size(); ++i) {
+      image.byte(i) = (i / 2) % 2 == 0 ? 0x55 : 0xAA;
     }
     image.bitmap.x = kX;
     image.bitmap.y = kY;

@@ -10,71 +10,20 @@
 
 #include "bdf-reader.h"
 #include "font.h"
+#include "drawing_state.h"
+#include "guarded_image.h"
 #include "mmap.h"
 
 namespace {
 
-constexpr size_t kGuardBytes = 32;
-constexpr uint8_t kGuardValue = 0x5A;
-
-// An image framed by guard bytes, with a text view of any rectangle of it.
-class Canvas {
- public:
-  Canvas(int32_t width, int32_t height, uint8_t fill = 0x00)
-      : size_(static_cast<size_t>(width) * height / 8),
-        storage_(2 * kGuardBytes + size_, kGuardValue) {
-    std::fill_n(storage_.begin() + kGuardBytes, size_, fill);
-    bitmap = {storage_.data() + kGuardBytes, width, height, 0, 0};
-  }
-
-  std::vector<uint8_t> bytes() const {
-    return {storage_.begin() + kGuardBytes, storage_.begin() + kGuardBytes + size_};
-  }
-
-  bool guards_intact() const {
-    for (size_t i = 0; i < kGuardBytes; ++i) {
-      if (storage_[i] != kGuardValue || storage_[kGuardBytes + size_ + i] != kGuardValue) {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  // Rows of '#' (set) and '.' (clear).
-  std::vector<std::string> picture(int32_t x, int32_t y, int32_t w, int32_t h) const {
-    std::vector<std::string> rows;
-    for (int32_t r = y; r < y + h; ++r) {
-      std::string row;
-      for (int32_t c = x; c < x + w; ++c) {
-        const uint8_t byte = bitmap.data[(bitmap.width * r) / 8 + c / 8];
-        row += (byte & (0x80 >> (c % 8))) != 0 ? '#' : '.';
-      }
-      rows.push_back(row);
-    }
-    return rows;
-  }
-
-  mmap_buffer bitmap;
-
- private:
-  size_t size_;
-  std::vector<uint8_t> storage_;
-};
+using Canvas = GuardedImage;
 
 using Picture = std::vector<std::string>;
 
 class FontTest : public testing::Test {
  protected:
-  void SetUp() override { reset(); }
-  void TearDown() override { reset(); }
-
-  static void reset() {
-    mmap_clear_inverted();
-    font_clear_double_width();
-    font_clear_double_height();
-    font_clear_inverted();
-    current_font = {};
-  }
+  void SetUp() override { reset_drawing_state(); }
+  void TearDown() override { reset_drawing_state(); }
 
   // Adds a glyph record; call use_font once all glyphs are added.
   void add_glyph(int32_t encoding, std::initializer_list<uint16_t> rows) {

@@ -7,42 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "guarded_image.h"
 #include "mmap.h"
 
 namespace {
-
-constexpr size_t kGuardBytes = 32;
-constexpr uint8_t kGuardValue = 0x5A;
-
-// An image of width * height / 8 bytes with guard bytes before and after it.
-class GuardedImage {
- public:
-  GuardedImage(int32_t width, int32_t height, uint8_t fill = 0x00)
-      : size_(static_cast<size_t>(width) * height / 8),
-        storage_(2 * kGuardBytes + size_, kGuardValue) {
-    std::fill_n(storage_.begin() + kGuardBytes, size_, fill);
-    bitmap = {storage_.data() + kGuardBytes, width, height, 0, 0};
-  }
-
-  std::vector<uint8_t> bytes() const {
-    return {storage_.begin() + kGuardBytes, storage_.begin() + kGuardBytes + size_};
-  }
-
-  bool guards_intact() const {
-    for (size_t i = 0; i < kGuardBytes; ++i) {
-      if (storage_[i] != kGuardValue || storage_[kGuardBytes + size_ + i] != kGuardValue) {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  mmap_buffer bitmap;
-
- private:
-  size_t size_;
-  std::vector<uint8_t> storage_;
-};
 
 using Bytes = std::vector<uint8_t>;
 using Point = std::pair<int32_t, int32_t>;
