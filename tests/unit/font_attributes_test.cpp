@@ -75,7 +75,7 @@ TEST_F(FontAttributesTest, EveryCombinationDrawsItsCellAndLeavesTheRestAlone) {
     SCOPED_TRACE(testing::Message()
                  << "double width " << combination.double_width << ", double height "
                  << combination.double_height << ", inverted " << combination.inverted);
-    reset();
+    reset_drawing_state();
     use_glyph(5, {0x018F, 0x0075, 0xF0A0});
     combination.double_width ? font_set_double_width() : font_clear_double_width();
     combination.double_height ? font_set_double_height() : font_clear_double_height();
