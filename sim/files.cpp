@@ -1,4 +1,5 @@
-// Where this build keeps the twin's own programs and the shipped font.
+// Where this build keeps the twin's own programs and the shipped font, and
+// where the checkout's ARM builds keep their preload libraries.
 #include <filesystem>
 
 #include "twin.h"
@@ -10,6 +11,19 @@ TwinFiles default_twin_files() {
   // Until a font is shipped the image simply has none.
   if (!std::filesystem::exists(files.font)) files.font.clear();
   return files;
+}
+
+std::filesystem::path built_preload(Arch arch) {
+  if (arch == Arch::kHost) return TWIN_PRELOAD;
+  // The builds of the presets of the same name; the preload is the same
+  // library in the debug and the release build.
+  const std::string name(arch_name(arch));
+  for (const std::string& build : {name, name + "-release"}) {
+    const std::filesystem::path preload =
+        std::filesystem::path(TWIN_SOURCE_DIR) / "build" / build / "sim/libtwin-preload.so";
+    if (std::filesystem::exists(preload)) return preload;
+  }
+  return {};
 }
 
 }  // namespace twin

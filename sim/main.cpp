@@ -49,6 +49,12 @@ void usage(FILE* to) {
           "                         an attribute is missing / refuses every written value\n"
           "  --no-tool TOOL, --tool-not-executable TOOL   (TOOL: orvex-msd or orvex-auth)\n"
           "  --font PATH, --no-font the font installed as /usr/share/fonts/6x16.bdf\n"
+          "  --arch ARCH            the program's machine: host, armhf or aarch64 (default:\n"
+          "                         read from its ELF header); ARM programs run through\n"
+          "                         qemu-user\n"
+          "  --preload PATH         the preload library, built for the program's machine\n"
+          "                         (default: this build's, or for ARM the one in\n"
+          "                         build/ARCH or build/ARCH-release)\n"
           "  --real-time            sleeps take their real time\n"
           "  --tools-talk           the tools print a line of their own on standard output\n"
           "  --json                 print the report as one JSON document\n"
@@ -64,6 +70,7 @@ struct Cli {
   std::vector<std::function<void(twin::Scenario&)>> knobs;
   twin::RunOptions options;
   std::string executable = RESTOREMARK_EXECUTABLE;
+  bool preload_set = false;
   bool json = false;
   std::string colour = "auto";
   std::string frames_dir = "restoremark-frames";
@@ -95,6 +102,25 @@ std::pair<int, std::string> led_attribute(const std::string& text) {
 std::string tool(const std::string& text) {
   if (text != twin::kMsd && text != twin::kAuth) bad("no such tool: " + text);
   return text;
+}
+
+// Without --preload, an ARM program gets the preload library of the
+// checkout's ARM build for its machine. When the machine cannot be told here,
+// the twin says why when it runs.
+void choose_preload(Cli& cli) {
+  std::string why;
+  const auto arch = cli.options.arch ? cli.options.arch : twin::elf_arch(cli.executable, why);
+  if (!arch || *arch == twin::Arch::kHost) return;
+  cli.options.files.preload = twin::built_preload(*arch);
+  if (cli.options.files.preload.empty()) {
+    const std::string name(twin::arch_name(*arch));
+    fprintf(stderr,
+            "restoremark-sim: no %s build of the preload library: build it with\n"
+            "  cmake --workflow --preset %s\n"
+            "or name one with --preload PATH\n",
+            name.c_str(), name.c_str());
+    exit(kTwinError);
+  }
 }
 
 Cli parse(int argc, char* argv[]) {
@@ -189,6 +215,13 @@ Cli parse(int argc, char* argv[]) {
       cli.options.files.font = value();
     } else if (arg == "--no-font") {
       cli.options.files.font.clear();
+    } else if (arg == "--arch") {
+      const std::string name = value();
+      cli.options.arch = twin::parse_arch(name);
+      if (!cli.options.arch) bad("--arch takes host, armhf or aarch64: " + name);
+    } else if (arg == "--preload") {
+      cli.options.files.preload = value();
+      cli.preload_set = true;
     } else if (arg == "--json") {
       cli.json = true;
     } else if (arg == "--frames") {
@@ -206,6 +239,7 @@ Cli parse(int argc, char* argv[]) {
       cli.executable = arg;
     }
   }
+  if (!cli.preload_set) choose_preload(cli);
   // Knobs apply on top of the preset, whatever their order on the line.
   for (const auto& knob : cli.knobs) knob(cli.scenario);
   if (!cli.knobs.empty()) cli.scenario.name += " (with knobs)";

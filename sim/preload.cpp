@@ -6,11 +6,13 @@
 //    request is answered with the scenario's geometry (or refused), and every
 //    write to it is recorded so that the twin can split the file into frames;
 //  - time: every sleep is recorded and returns at once (virtual time), or
-//    sleeps for real when the scenario asks for real time.
+//    sleeps for real when the scenario asks for real time;
+//  - at exit it records the program's peak resident memory.
 // Everything else passes straight to the C library.
 #include <dlfcn.h>
 #include <linux/fb.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -60,6 +62,18 @@ __attribute__((constructor)) void start() {
   // The device tools the program starts are the twin's own programs and must
   // not load this library (under emulation it is not even of their kind).
   unsetenv("LD_PRELOAD");
+}
+
+// Runs when the program exits (not when a signal kills it, nor in a child
+// that ends with _exit). Under qemu-user the kernel's figure is the
+// emulator's: the program's memory and the emulator's own.
+__attribute__((destructor)) void finish() {
+  rusage usage{};
+  if (getrusage(RUSAGE_SELF, &usage) != 0) return;
+  twin_control::Line line("usage");
+  line.field("maxrss");
+  line.number(usage.ru_maxrss);
+  line.commit();
 }
 
 template <typename F>

@@ -128,6 +128,10 @@ std::string text_report(const RunResult& r, const ReportStyle& style) {
   }
 
   out << "\nDevice report, scenario '" << r.scenario << "'\n";
+  if (r.arch != Arch::kHost) {
+    out << "(an " << arch_name(r.arch) << " program, run through " << emulator(r.arch).string()
+        << ")\n";
+  }
   out << "\nTool calls (argv as received; inherited descriptors):\n";
   if (r.tool_calls().empty()) out << "  none\n";
   for (const auto& call : r.tool_calls()) {
@@ -207,6 +211,14 @@ std::string text_report(const RunResult& r, const ReportStyle& style) {
   const auto log = r.log();
   out << "Log file: " << (log ? quoted(*log) : std::string("none")) << "\n";
   out << "Main-user install file: " << (r.main_user_install_left ? "still there" : "gone") << "\n";
+  out << "Peak resident memory: ";
+  if (const auto kib = r.peak_rss_kib()) {
+    out << *kib << " KiB";
+    if (r.arch != Arch::kHost) out << " (the emulator's, holding the program)";
+    out << "\n";
+  } else {
+    out << "not recorded (the program did not exit)\n";
+  }
   if (!r.image.empty()) out << "Device image kept at " << r.image.string() << "\n";
   return out.str();
 }
@@ -224,6 +236,7 @@ std::string json_report(const RunResult& r) {
     out << (first ? "]" : "\n  ]");
   };
   out << "{\n  \"scenario\": " << json_string(r.scenario) << ",\n";
+  out << "  \"arch\": " << json_string(std::string(arch_name(r.arch))) << ",\n";
   out << "  \"exit_status\": " << r.exit_status << ",\n  \"signal\": " << r.signal << ",\n";
   out << "  \"stdout\": " << json_string(r.out) << ",\n  \"stderr\": " << json_string(r.err)
       << ",\n";
@@ -283,6 +296,8 @@ std::string json_report(const RunResult& r) {
   const auto log = r.log();
   out << ",\n  \"log\": " << (log ? json_string(*log) : "null");
   out << ",\n  \"main_user_install_left\": " << (r.main_user_install_left ? "true" : "false");
+  const auto kib = r.peak_rss_kib();
+  out << ",\n  \"peak_rss_kib\": " << (kib ? std::to_string(*kib) : "null");
   out << "\n}\n";
   return out.str();
 }

@@ -154,9 +154,12 @@ LedClassLayout led_layout(const Scenario& scenario) {
 }
 
 // The sandbox: the host's libraries read-only, and nothing of the host's
-// device paths; every device path comes from the image.
+// device paths; every device path comes from the image. A program for another
+// machine runs through qemu-user, whose guest finds the ARM loader and
+// libraries in the host's multiarch folders (under /usr/lib, bound here).
 std::vector<std::string> bwrap_command(const Image& image, const fs::path& executable,
                                        const Scenario& scenario, const RunOptions& options) {
+  const Arch arch = options.arch.value_or(Arch::kHost);
   std::vector<std::string> c = {kBwrap,         "--unshare-ipc", "--unshare-pid",
                                 "--unshare-net", "--unshare-uts", "--die-with-parent",
                                 "--new-session", "--clearenv"};
@@ -199,14 +202,20 @@ std::vector<std::string> bwrap_command(const Image& image, const fs::path& execu
   }
   add({"--bind", image.control().string(), twin_control::kDir});
   add({"--ro-bind", fs::absolute(executable).string(), kDevicePath});
+  if (arch != Arch::kHost) add({"--ro-bind", emulator(arch).string(), emulator(arch).string()});
   add({"--setenv", "PATH", "/usr/sbin:/usr/bin:/sbin:/bin"});
-  add({"--setenv", "LD_PRELOAD", twin_control::kPreload});
+  // Under qemu-user the preload goes to the guest's environment only: the
+  // emulator itself is a program of the host.
+  if (arch == Arch::kHost) add({"--setenv", "LD_PRELOAD", twin_control::kPreload});
   // A sanitizer build of the program must accept a preloaded library.
   add({"--setenv", "ASAN_OPTIONS", "verify_asan_link_order=0"});
   for (const auto& path : options.read_only_paths) add({"--ro-bind", path.string(), path.string()});
   for (const auto& path : options.writable_paths) add({"--bind", path.string(), path.string()});
   add({"--chdir", "/"});
   c.insert(c.end(), options.wrapper.begin(), options.wrapper.end());
+  if (arch != Arch::kHost) {
+    add({emulator(arch).string(), "-E", std::string("LD_PRELOAD=") + twin_control::kPreload});
+  }
   c.push_back(kDevicePath);
   return c;
 }
@@ -310,6 +319,33 @@ void collect_volume(const fs::path& volume, std::map<std::string, std::string>& 
   }
 }
 
+// The program's machine, given or read from its header, once the twin has
+// made sure it can run it there: with qemu-user for ARM code, and with a
+// preload library built for the same machine (a library of another machine
+// would not load, and the run would quietly lose its power driver, display
+// and virtual time).
+Arch checked_arch(const fs::path& executable, const RunOptions& options) {
+  std::string why;
+  const auto arch = options.arch ? options.arch : elf_arch(executable, why);
+  if (!arch) throw std::runtime_error(why);
+  const std::string name(arch_name(*arch));
+  if (*arch != Arch::kHost && access(emulator(*arch).c_str(), X_OK) != 0) {
+    throw std::runtime_error(emulator(*arch).string() + " is not installed: the twin runs " + name +
+                             " programs through qemu-user (scripts/install-deps cross)");
+  }
+  if (options.files.preload.empty()) {
+    throw std::runtime_error("no preload library for " + name + " programs");
+  }
+  const auto preload_arch = elf_arch(options.files.preload, why);
+  if (!preload_arch) throw std::runtime_error("preload library: " + why);
+  if (*preload_arch != *arch) {
+    throw std::runtime_error("the preload library " + options.files.preload.string() +
+                             " is built for " + std::string(arch_name(*preload_arch)) +
+                             ", the program for " + name);
+  }
+  return *arch;
+}
+
 fs::path make_temp_dir() {
   const char* base = getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/restoremark-twin.XXXXXX";
@@ -329,9 +365,12 @@ bool LedState::blinking() const {
 RunResult run(const fs::path& executable, const Scenario& scenario, const RunOptions& options) {
   if (!fs::exists(executable)) throw std::runtime_error("no such executable: " + executable.string());
   if (access(kBwrap, X_OK) != 0) throw std::runtime_error("bubblewrap is not installed");
+  RunOptions resolved = options;
+  resolved.arch = checked_arch(executable, options);
   Image image{make_temp_dir()};
   RunResult result;
   result.scenario = scenario.name;
+  result.arch = *resolved.arch;
   try {
     make_image(image, scenario, options.files);
     const fs::path error_file = image.dir / "twin-error";
@@ -341,7 +380,7 @@ RunResult run(const fs::path& executable, const Scenario& scenario, const RunOpt
     if (pid == 0) {
       int code = 1;
       try {
-        code = run_sandbox(image, executable, scenario, options);
+        code = run_sandbox(image, executable, scenario, resolved);
       } catch (const std::exception& e) {
         std::ofstream(error_file) << e.what();
       }
@@ -468,6 +507,15 @@ std::vector<std::string> Frame::rows() const {
     }
   }
   return out;
+}
+
+std::optional<long long> RunResult::peak_rss_kib() const {
+  for (const auto& e : events) {
+    if (e.kind == "usage" && e.fields.size() == 2 && e.fields[0] == "maxrss") {
+      return std::stoll(e.fields[1]);
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> RunResult::log() const {

@@ -8,20 +8,26 @@
 #include <string>
 #include <vector>
 
+#include "arch.h"
 #include "scenario.h"
 
 namespace twin {
 
 // The twin's own programs and files that go into every device image.
 struct TwinFiles {
-  std::filesystem::path preload;   // LD_PRELOAD library
-  std::filesystem::path msd_tool;  // fake /usr/bin/orvex-msd
-  std::filesystem::path auth_tool; // fake /usr/bin/orvex-auth
-  std::filesystem::path font;      // /usr/share/fonts/6x16.bdf, empty for none
+  std::filesystem::path preload;    // LD_PRELOAD library, built for the program's machine
+  std::filesystem::path msd_tool;   // fake /usr/bin/orvex-msd
+  std::filesystem::path auth_tool;  // fake /usr/bin/orvex-auth
+  std::filesystem::path font;       // /usr/share/fonts/6x16.bdf, empty for none
 };
 
 // The files of this build of the twin.
 TwinFiles default_twin_files();
+
+// The preload library for programs of `arch`: this build's own for the host;
+// for ARM the one that the checkout's ARM build made (build/armhf, else
+// build/armhf-release; likewise for aarch64), or empty when there is none.
+std::filesystem::path built_preload(Arch arch);
 
 // One journal line, with the virtual time (seconds of recorded sleeps before
 // it) at which it happened.
@@ -99,6 +105,7 @@ struct RunResult {
   Geometry geometry;           // the display's geometry in the scenario
   std::string display_bytes;   // everything written to "/dev/fb0", in order
   std::filesystem::path image;  // kept device image, when asked for
+  Arch arch = Arch::kHost;      // the program's machine (not the host's: run through qemu-user)
 
   std::vector<ToolCall> tool_calls() const;
   std::vector<LedWrite> led_writes() const;
@@ -109,11 +116,18 @@ struct RunResult {
   std::optional<std::string> log() const;  // the log file's bytes, if left
   // Every image pushed to the display, in order.
   std::vector<Frame> frames() const;
+  // The program's peak resident memory in KiB, as it stood when the program
+  // exited (not recorded when it was killed). Under qemu-user it is the
+  // emulator's, which holds the program's memory and its own.
+  std::optional<long long> peak_rss_kib() const;
 };
 
 struct RunOptions {
   TwinFiles files = default_twin_files();
   bool keep_image = false;  // leave the device image folder for inspection
+  // The program's machine; read from its ELF header when not given. A
+  // program for ARM runs through qemu-user with an ARM build of the preload.
+  std::optional<Arch> arch;
   // Runs the program through these arguments inside the sandbox, such as
   // {"/usr/bin/valgrind", "--error-exitcode=99"}.
   std::vector<std::string> wrapper;
@@ -125,7 +139,8 @@ struct RunOptions {
 
 // Runs `executable` once in a fresh device image made for `scenario`.
 // Throws std::runtime_error when the twin itself cannot run (no bubblewrap,
-// no FUSE, not root).
+// no FUSE, not root, no emulator for the program's machine, a preload library
+// of another machine).
 RunResult run(const std::filesystem::path& executable, const Scenario& scenario,
               const RunOptions& options = {});
 

@@ -19,12 +19,13 @@ class Display : public ::testing::Test {
     char dir[] = "/tmp/display-test.XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     dir_ = dir;
+    options_ = run_options();
     options_.files.font = write_test_font(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   twin::RunResult run(const twin::Scenario& scenario) {
-    return twin::run(RESTOREMARK_EXECUTABLE, scenario, options_);
+    return twin::run(executable(), scenario, options_);
   }
 
   std::vector<std::vector<std::string>> screens(const twin::RunResult& r) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -11,8 +13,24 @@
 
 namespace expect {
 
+// The program the scenarios run: this build's, or another build's named by
+// RESTOREMARK_TWIN_EXECUTABLE (a cross build runs these host tests on its ARM
+// program), with the preload library of the program's machine named by
+// RESTOREMARK_TWIN_PRELOAD.
+inline std::filesystem::path executable() {
+  const char* named = getenv("RESTOREMARK_TWIN_EXECUTABLE");
+  return named != nullptr && *named != '\0' ? named : RESTOREMARK_EXECUTABLE;
+}
+
+inline twin::RunOptions run_options() {
+  twin::RunOptions options;
+  const char* preload = getenv("RESTOREMARK_TWIN_PRELOAD");
+  if (preload != nullptr && *preload != '\0') options.files.preload = preload;
+  return options;
+}
+
 inline twin::RunResult run(const twin::Scenario& scenario) {
-  return twin::run(RESTOREMARK_EXECUTABLE, scenario);
+  return twin::run(executable(), scenario, run_options());
 }
 
 inline twin::Scenario preset(const std::string& name) {

@@ -1,0 +1,32 @@
+# A cross build takes the programs that must run on the build machine from a
+# host build of the same checkout: the twin's fake device tools (an ARM
+# program under qemu-user can start a native program, but not another ARM
+# one, since binfmt_misc is not assumed) and the twin's scenario tests, which
+# drive the ARM program from the host. Included where those are needed.
+
+set(RESTOREMARK_HOST_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/default" CACHE PATH
+    "Host build of this checkout whose native twin programs a cross build uses")
+
+if(NOT EXISTS "${RESTOREMARK_HOST_BUILD_DIR}/CMakeCache.txt")
+  message(FATAL_ERROR
+    "A cross build runs its tests with the twin of a host build, and there is no host "
+    "build in ${RESTOREMARK_HOST_BUILD_DIR}. Build it first:\n"
+    "  cmake --workflow --preset default\n"
+    "or point RESTOREMARK_HOST_BUILD_DIR at another host build of this checkout.")
+endif()
+
+set(RESTOREMARK_HOST_MSD_TOOL "${RESTOREMARK_HOST_BUILD_DIR}/sim/twin-orvex-msd")
+set(RESTOREMARK_HOST_AUTH_TOOL "${RESTOREMARK_HOST_BUILD_DIR}/sim/twin-orvex-auth")
+set(RESTOREMARK_HOST_TWIN_TESTS "${RESTOREMARK_HOST_BUILD_DIR}/tests/twin/twin_tests")
+
+# Every build of the cross build brings the host's programs up to date with
+# the checkout first, so that both sides run the same twin.
+if(TARGET host_twin_programs)
+  return()
+endif()
+add_custom_target(host_twin_programs ALL
+  COMMAND ${CMAKE_COMMAND} --build "${RESTOREMARK_HOST_BUILD_DIR}"
+          --target twin_orvex_msd twin_orvex_auth twin_tests restoremark_sim
+  COMMENT "Building the twin's native programs in ${RESTOREMARK_HOST_BUILD_DIR}"
+  USES_TERMINAL
+  VERBATIM)
