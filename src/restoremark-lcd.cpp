@@ -32,16 +32,19 @@ int lcd_font_x = 0;  // cell width that sets the line capacity
 int lcd_font_y = 0;  // rows of a text line and of every scroll
 
 // A geometry the console can draw into and scroll without leaving its image:
-// at least one text line high, whole bytes per row, a size that fits in 32
-// bits and an image that holds the whole 1-bit bitmap.
+// at least one text line high, whole bytes per row, a pixel count the
+// bitmap's signed arithmetic can hold, and an image whose size in bits fits
+// in 32 bits. lcd_size is computed in 32 bits, so a larger image would wrap to
+// a small allocation that the bitmap then overruns; such a display is refused.
 bool geometry_is_drawable(const fb_var_screeninfo& info) {
   const uint64_t width = info.xres_virtual;
   const uint64_t height = info.yres;
   const uint64_t bits = info.bits_per_pixel;
-  const uint64_t size = width * height * bits / 8;
-  return width > 0 && width % 8 == 0 && width <= INT32_MAX && height >= CONSOLE_FONT_HEIGHT &&
-         height <= INT32_MAX && bits > 0 && size <= UINT32_MAX && size >= width * height / 8 &&
-         width * height <= INT32_MAX;
+  if (width == 0 || width % 8 != 0 || height < CONSOLE_FONT_HEIGHT || bits == 0) return false;
+  // Both factors are below 2^32 and the pixel count is checked first, so
+  // neither product can overflow 64 bits.
+  const uint64_t pixels = width * height;
+  return pixels <= INT32_MAX && pixels * bits <= UINT32_MAX;
 }
 
 void close_display() {
