@@ -4,13 +4,19 @@
 // lookup hands out rows that are ready to draw.
 #include "bdf-reader.h"
 
+#include <stdio_ext.h>
 #include <sys/types.h>
 
+#include <array>
 #include <cerrno>
+#include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <utility>
 
 bdf_font current_font{};
 
@@ -49,11 +55,182 @@ struct font_file {
   }
 
   // Keywords are matched over their own length only; the rest of the line does
-  // not matter.
-  bool begins_with(const char* keyword) const {
-    return strncmp(line, keyword, strlen(keyword)) == 0;
+  // not matter. Compared byte by byte up to the first difference, so a line
+  // shorter than the keyword stops at its terminating NUL; the comparisons
+  // are spelled out at compile time, one per byte of the keyword.
+  template <size_t N>
+  bool begins_with(const char (&keyword)[N]) const {
+    return matches(keyword, std::make_index_sequence<N - 1>{});
+  }
+
+  // Where the scanning of a line that begins with `keyword` goes on: still
+  // inside the line's first word, which is the keyword and whatever non-space
+  // bytes follow it.
+  template <size_t N>
+  const char* after(const char (&)[N]) const {
+    return line + N - 1;
+  }
+
+ private:
+  template <size_t N, size_t... I>
+  bool matches(const char (&keyword)[N], std::index_sequence<I...>) const {
+    return ((line[I] == keyword[I]) && ...);
   }
 };
+
+// Number scanning. The numbers of a keyword line are read exactly as sscanf
+// reads the formats "%*s %d %d %d %d", "%*s %d" and "%*s %i", and a bitmap
+// line as strtol reads it in base 16, in the C locale the program runs in:
+// the same white space, signs, prefixes, partial reads, and the same values
+// for numbers too large for a long (strtol's LONG_MAX or LONG_MIN, then cut
+// to the destination's width). Doing it here spares sscanf's format parsing
+// and string stream on every line; the results are the C library's.
+
+// isspace in the C locale.
+constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+constexpr uint8_t NOT_A_DIGIT = 0xFF;
+
+// The value of each byte as a digit of bases up to 16.
+constexpr std::array<uint8_t, 256> DIGIT_VALUES = [] {
+  std::array<uint8_t, 256> values{};
+  for (uint8_t& v : values) v = NOT_A_DIGIT;
+  for (int c = '0'; c <= '9'; ++c) values[c] = static_cast<uint8_t>(c - '0');
+  for (int c = 'a'; c <= 'f'; ++c) values[c] = static_cast<uint8_t>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c) values[c] = static_cast<uint8_t>(c - 'A' + 10);
+  return values;
+}();
+
+unsigned digit_value(char c) { return DIGIT_VALUES[static_cast<unsigned char>(c)]; }
+
+bool is_x(char c) { return c == 'x' || c == 'X'; }
+
+// The digits of a number as strtol gathers them after its sign and prefix.
+struct magnitude {
+  unsigned long value = 0;
+  bool overflow = false;  // the value no longer fits in an unsigned long
+  bool digits = false;    // there was at least one digit
+};
+
+// Reads the digits of `base` at `p`, advancing it.
+magnitude read_digits(const char*& p, unsigned base) {
+  // Up to this value one more digit of any base up to 16 cannot overflow.
+  constexpr unsigned long SAFE = ULONG_MAX / 16 - 1;
+  magnitude m;
+  for (unsigned d = digit_value(*p); d < base; d = digit_value(*++p)) {
+    m.digits = true;
+    if (m.value <= SAFE) {
+      m.value = m.value * base + d;
+    } else if (__builtin_mul_overflow(m.value, base, &m.value) ||
+               __builtin_add_overflow(m.value, d, &m.value)) {
+      m.overflow = true;
+    }
+  }
+  return m;
+}
+
+// strtol's result for a sign and a magnitude.
+long to_long(bool negative, const magnitude& m) {
+  constexpr auto LIMIT = static_cast<unsigned long>(LONG_MAX);
+  if (!negative) return m.overflow || m.value > LIMIT ? LONG_MAX : static_cast<long>(m.value);
+  if (m.overflow || m.value > LIMIT + 1) return LONG_MIN;
+  return static_cast<long>(0 - m.value);
+}
+
+bool read_sign(const char*& p) {
+  if (*p != '+' && *p != '-') return false;
+  return *p++ == '-';
+}
+
+// One %d (base 10) or %i (base 0) conversion at `p`, its white space already
+// skipped and `p` not at the end of the line. False on a matching failure (no
+// digits). As in sscanf, %i takes a leading 0 as octal and 0x as hexadecimal,
+// and "0x" with no hexadecimal digit after it still reads as 0.
+bool scan_integer(const char*& p, unsigned base, int32_t& value) {
+  // The usual number: a few decimal digits, no sign. Up to digits10 of them
+  // always fit in a long.
+  if (base == 10) {
+    const char* digits = p;
+    unsigned long decimal = 0;
+    for (unsigned d = digit_value(*p); d < 10; d = digit_value(*++p)) decimal = decimal * 10 + d;
+    if (p != digits && p - digits <= std::numeric_limits<long>::digits10) {
+      value = static_cast<int32_t>(decimal);
+      return true;
+    }
+    p = digits;
+  }
+
+  const bool negative = read_sign(p);
+  bool leading_zero = false;
+  if (base == 0) {
+    base = 10;
+    if (*p == '0') {
+      leading_zero = true;
+      ++p;
+      base = 8;
+      if (is_x(*p)) {
+        ++p;
+        base = 16;
+      }
+    }
+  }
+  const magnitude m = read_digits(p, base);
+  if (!m.digits && !leading_zero) return false;
+  // As sscanf stores a long into an int: the low bits.
+  value = static_cast<int32_t>(to_long(negative, m));
+  return true;
+}
+
+// sscanf(line, "%*s %d %d ...", values[0], ...) with `count` numbers (base
+// 10), or with "%*s %i" (base 0), for a line that begins with a keyword; `p`
+// is past the keyword, in the first word that "%*s" skips. Returns what
+// sscanf returns: the number of values stored, or EOF when the line ended
+// before the first one. A number that is missing leaves its destination, and
+// those after it, as they were.
+int scan_numbers(const char* p, unsigned base, int32_t* const* values, int count) {
+  while (*p != '\0' && !is_space(*p)) ++p;
+  int stored = 0;
+  for (; stored < count; ++stored) {
+    while (is_space(*p)) ++p;
+    if (*p == '\0') return stored == 0 ? EOF : stored;
+    if (!scan_integer(p, base, *values[stored])) break;
+  }
+  return stored;
+}
+
+template <typename... Values>
+int scan_decimals(const char* p, Values*... values) {
+  int32_t* const destinations[] = {values...};
+  return scan_numbers(p, 10, destinations, sizeof...(Values));
+}
+
+// strtol(line, nullptr, 16), cut to 16 bits. This runs for every bitmap
+// line. Most of them are nothing but a few digits: then there is no white
+// space, sign or 0x prefix to take, and too few digits to overflow a long,
+// so the value is the digits' own. Any other line takes the whole way: each
+// digit one shift, the magnitude overflowing exactly when a shift would push
+// out a non-zero top digit.
+uint16_t scan_hex_row(const char* line) {
+  constexpr int TOP_DIGIT_SHIFT = 8 * sizeof(unsigned long) - 4;
+  const char* p = line;
+  unsigned long digits = 0;
+  for (unsigned d = digit_value(*p); d < 16; d = digit_value(*++p)) digits = digits << 4 | d;
+  const bool prefix = p - line == 1 && line[0] == '0' && is_x(*p);
+  if (p != line && !prefix && p - line < 2 * static_cast<ptrdiff_t>(sizeof(unsigned long))) {
+    return static_cast<uint16_t>(digits);
+  }
+
+  p = line;
+  while (is_space(*p)) ++p;
+  const bool negative = read_sign(p);
+  if (p[0] == '0' && is_x(p[1])) p += 2;
+  magnitude m;
+  for (unsigned d = digit_value(*p); d < 16; d = digit_value(*++p)) {
+    m.overflow |= (m.value >> TOP_DIGIT_SHIFT) != 0;
+    m.value = m.value << 4 | d;
+  }
+  return static_cast<uint16_t>(to_long(negative, m));
+}
 
 // The glyph box of a BBX line. It stays in force until the next BBX line, so a
 // glyph without one is placed with the previous glyph's box; before the first
@@ -127,7 +304,7 @@ void place_glyph(uint16_t* rows, const glyph_box& box) {
 // line feed (a carriage return counts like a digit), brought up to the row's top
 // bit. A line as wide as the cell or wider is stored as read.
 uint16_t row_from_line(const char* line, ssize_t length) {
-  auto value = static_cast<uint16_t>(strtol(line, nullptr, 16));
+  uint16_t value = scan_hex_row(line);
   const int64_t bits = 4 * int64_t{length} - 4;
   if (current_font.width > bits) value = shift_left(value, cell_bits(current_font.width) - bits);
   return value;
@@ -151,7 +328,7 @@ bool read_bitmap(font_file& file, bdf_char& record, const glyph_box& box) {
 // A record that no glyph of the file fills: no code finds it and it is blank.
 void clear_record(bdf_char& record) {
   record.encoding = -1;
-  for (uint16_t& row : record.rows) row = 0;
+  memset(record.rows, 0, sizeof record.rows);
 }
 
 // The glyph table for `count` records, every record cleared; null with errno
@@ -187,8 +364,8 @@ int32_t read_header(font_file& file) {
     }
     if (file.begins_with("FONTBOUNDINGBOX")) {
       const int numbers =
-          sscanf(file.line, "%*s %d %d %d %d", &current_font.width, &current_font.height,
-                 &current_font.x_offset, &current_font.y_offset);
+          scan_decimals(file.after("FONTBOUNDINGBOX"), &current_font.width, &current_font.height,
+                        &current_font.x_offset, &current_font.y_offset);
       if (numbers >= 2) has_bounding_box = true;
       // Each box line is held against the limits; the last one stands.
       if (!dimensions_valid()) {
@@ -219,14 +396,20 @@ int32_t read_glyphs(font_file& file, bdf_char* table) {
 
   for (;;) {
     if (!file.next_line()) return 1;
-    // Every test is made on every line, in this order. After a BITMAP line the
-    // buffer holds the last bitmap line read, so a bitmap one line short takes
-    // the ENDCHAR (or ENDFONT) line as its last row and that keyword still acts.
-    if (file.begins_with("ENCODING")) sscanf(file.line, "%*s %d", &record->encoding);
-    if (file.begins_with("BBX")) {
-      sscanf(file.line, "%*s %d %d %d %d", &box.width, &box.height, &box.x_offset, &box.y_offset);
+    // The keywords are tested in this order: ENCODING, BBX, BITMAP, ENDCHAR,
+    // ENDFONT. After a BITMAP line the buffer holds the last bitmap line read,
+    // so a bitmap one line short takes the ENDCHAR (or ENDFONT) line as its
+    // last row and that keyword still acts. The first byte picks the tests a
+    // line can pass; most lines (STARTCHAR, SWIDTH, DWIDTH) pass none.
+    if (file.line[0] == 'E') {
+      if (file.begins_with("ENCODING")) scan_decimals(file.after("ENCODING"), &record->encoding);
+    } else if (file.line[0] == 'B') {
+      if (file.begins_with("BBX")) {
+        scan_decimals(file.after("BBX"), &box.width, &box.height, &box.x_offset, &box.y_offset);
+      } else if (file.begins_with("BITMAP") && !read_bitmap(file, *record, box)) {
+        return 1;
+      }
     }
-    if (file.begins_with("BITMAP") && !read_bitmap(file, *record, box)) return 1;
     if (file.begins_with("ENDCHAR")) {
       ++done;
       if (done > count) {
@@ -255,6 +438,9 @@ int32_t load_font(const char* path) {
     printf("Failed to open font file - %s\n", path);
     return 1;
   }
+  // The stream is this load's own and the program has one thread, so stdio
+  // need not take the stream's lock for every line read.
+  __fsetlocking(file.stream, FSETLOCKING_BYCALLER);
   file.line = static_cast<char*>(malloc(LINE_BUFFER_SIZE));
   if (file.line == nullptr) {
     printf("Failed to allocate memory for line\n");
@@ -273,7 +459,8 @@ int32_t load_font(const char* path) {
     return 1;
   }
   // %i: a count may be written in hexadecimal (0x..) or octal (0..).
-  sscanf(file.line, "%*s %i", &current_font.count);
+  int32_t* const count[] = {&current_font.count};
+  scan_numbers(file.after("CHARS"), 0, count, 1);
 
   current_font.chars = allocate_table(current_font.count);
   if (current_font.chars == nullptr) {
