@@ -51,14 +51,15 @@ int32_t saturate(int64_t value) {
 }
 
 // Each of the low 16 bits of w becomes two adjacent bits: bit b goes to bits
-// 2b + 1 and 2b of the result.
+// 2b + 1 and 2b of the result. The bits are spread apart in four steps (each
+// moves half of the remaining groups), then every bit is copied one up.
 uint32_t double_bits(uint32_t w) {
-  uint32_t doubled = 0;
-  for (int step = 0; step < 16; ++step) {
-    doubled = (doubled << 2) + ((w & 0x8000u) != 0 ? 3u : 0u);
-    w <<= 1;
-  }
-  return doubled;
+  uint32_t spread = w & 0xFFFFu;
+  spread = (spread | spread << 8) & 0x00FF00FFu;
+  spread = (spread | spread << 4) & 0x0F0F0F0Fu;
+  spread = (spread | spread << 2) & 0x33333333u;
+  spread = (spread | spread << 1) & 0x55555555u;
+  return spread | spread << 1;
 }
 
 // Bit of a row word that holds the cell's leftmost pixel. Glyph rows are
@@ -88,8 +89,48 @@ void advance(mmap_buffer& bitmap, const cell_size& cell) {
   }
 }
 
+// One row of a cell as pixels, left-aligned in 64 bits: cell column k in bit
+// 63 - k. Column k shows bit `lead` - k of the row word, down to bit 0; the
+// columns after that have no glyph pixel and show the cell's background.
+struct cell_row {
+  uint64_t pixels;
+  bool background_set;  // what the columns from 64 on show
+};
+
+cell_row make_cell_row(uint32_t w, int lead, bool inverted) {
+  const uint64_t glyph = w & ((uint64_t{2} << lead) - 1);  // bits lead .. 0
+  const int spare = 63 - lead;                             // columns after the glyph bits
+  const uint64_t background = inverted ? (uint64_t{1} << spare) - 1 : 0;
+  return {glyph << spare | background, inverted};
+}
+
+// Cell columns k .. k + 7 as one byte, column k in bit 7 (-7 <= k). Columns
+// before the cell come out clear; the caller masks them off.
+uint8_t cell_byte(const cell_row& row, int64_t k) {
+  if (k >= 64) return row.background_set ? 0xFF : 0x00;
+  if (k < 0) return static_cast<uint8_t>(row.pixels >> (56 - k));
+  uint64_t bits = row.pixels << k;
+  if (k > 56 && row.background_set) bits |= (uint64_t{1} << k) - 1;
+  return static_cast<uint8_t>(bits >> 56);
+}
+
+// The bits of the image byte that starts at pixel column `start` which lie in
+// the columns [first, last).
+uint8_t byte_mask(int64_t start, int64_t first, int64_t last) {
+  const int64_t from = std::max(first, start) - start;   // 0 .. 7
+  const int64_t to = std::min(last, start + 8) - start;  // 1 .. 8
+  return static_cast<uint8_t>((0xFFu >> from) & (0xFFu << (8 - to)));
+}
+
 // Draws the visible part of the cell at the cursor. `glyph` may be null for a
 // blank cell. Rows past the record's 60 are blank, never read.
+//
+// The pixels are those of the bitmap's pixel access (byte (width * y) / 8 +
+// x / 8, bit 0x80 >> (x % 8)), written a byte at a time: each image byte that
+// the row of the cell touches gets all of its cell pixels in one
+// read-modify-write, and keeps its other pixels. Rows are written top to
+// bottom, and within a row no two pixels share a bit, so the image ends as
+// if every pixel had been written on its own in the usual order.
 void draw_cell(mmap_buffer& bitmap, const bdf_char* glyph, const cell_size& cell) {
   if (bitmap.data == nullptr || bitmap.width <= 0 || bitmap.height <= 0) {
     return;
@@ -100,6 +141,10 @@ void draw_cell(mmap_buffer& bitmap, const bdf_char* glyph, const cell_size& cell
   const int64_t last_row = std::min<int64_t>(y + cell.height, bitmap.height);
   const int64_t first_column = std::max<int64_t>(x, 0);
   const int64_t last_column = std::min<int64_t>(x + cell.width, bitmap.width);
+  if (first_column >= last_column) {
+    return;
+  }
+  const int64_t image_bytes = int64_t{bitmap.width} * bitmap.height / 8;
   const int lead = leading_bit(current_font.width);
   const bool inverted = font_inverted != 0;
 
@@ -112,16 +157,16 @@ void draw_cell(mmap_buffer& bitmap, const bdf_char* glyph, const cell_size& cell
     if (font_double_width != 0) {
       w = double_bits(w);
     }
-    for (int64_t c = first_column; c < last_column; ++c) {
-      // Column k of the cell shows bit lead - k of the row word; a column past
-      // bit 0 has no glyph pixel and shows the cell's background.
-      const int64_t bit = lead - (c - x);
-      const bool set = bit >= 0 ? ((w >> bit) & 1u) != 0 : inverted;
-      if (set) {
-        mmap_set_pixel(bitmap, static_cast<int32_t>(c), static_cast<int32_t>(r));
-      } else {
-        mmap_clear_pixel(bitmap, static_cast<int32_t>(c), static_cast<int32_t>(r));
+    const cell_row row = make_cell_row(w, lead, inverted);
+    const int64_t row_start = bitmap.width * r / 8;
+    for (int64_t start = first_column / 8 * 8; start < last_column; start += 8) {
+      const int64_t index = row_start + start / 8;
+      if (index >= image_bytes) {
+        break;
       }
+      const uint8_t mask = byte_mask(start, first_column, last_column);
+      const uint8_t value = cell_byte(row, start - x);
+      bitmap.data[index] = static_cast<uint8_t>((bitmap.data[index] & ~mask) | (value & mask));
     }
   }
 }
