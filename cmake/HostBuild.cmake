@@ -20,13 +20,21 @@ set(RESTOREMARK_HOST_AUTH_TOOL "${RESTOREMARK_HOST_BUILD_DIR}/sim/twin-orvex-aut
 set(RESTOREMARK_HOST_TWIN_TESTS "${RESTOREMARK_HOST_BUILD_DIR}/tests/twin/twin_tests")
 
 # Every build of the cross build brings the host's programs up to date with
-# the checkout first, so that both sides run the same twin.
-if(TARGET host_twin_programs)
+# the checkout first, so that both sides run the same twin: the tools before
+# anything that installs them, the scenario tests and the CLI with the rest.
+if(TARGET host_twin_tools)
   return()
 endif()
-add_custom_target(host_twin_programs ALL
+add_custom_target(host_twin_tools
   COMMAND ${CMAKE_COMMAND} --build "${RESTOREMARK_HOST_BUILD_DIR}"
-          --target twin_orvex_msd twin_orvex_auth twin_tests restoremark_sim
-  COMMENT "Building the twin's native programs in ${RESTOREMARK_HOST_BUILD_DIR}"
+          --target twin_orvex_msd twin_orvex_auth
+  COMMENT "Building the twin's device tools in ${RESTOREMARK_HOST_BUILD_DIR}"
   USES_TERMINAL
   VERBATIM)
+add_custom_target(host_twin_programs ALL
+  COMMAND ${CMAKE_COMMAND} --build "${RESTOREMARK_HOST_BUILD_DIR}"
+          --target twin_tests restoremark_sim
+  COMMENT "Building the twin's scenario tests and CLI in ${RESTOREMARK_HOST_BUILD_DIR}"
+  USES_TERMINAL
+  VERBATIM)
+add_dependencies(host_twin_programs host_twin_tools)
