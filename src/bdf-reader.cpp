@@ -265,6 +265,7 @@ void move_rows_up(uint16_t* rows, int32_t height, int64_t k) {
 // Moves the cell's rows down by k (k > 0); the rows left at the top are blank.
 void move_rows_down(uint16_t* rows, int32_t height, int64_t k) {
   if (k >= height) return;
+  // cppcheck-suppress constStatement ; cppcheck 2.10 reads the cast int64_t{height} as a statement
   for (int64_t p = int64_t{height} - 1; p >= k; --p) rows[p] = rows[p - k];
   for (int64_t p = 0; p < k; ++p) rows[p] = 0;
 }
@@ -317,6 +318,7 @@ uint16_t row_from_line(const char* line, ssize_t length) {
 bool read_bitmap(font_file& file, bdf_char& record, const glyph_box& box) {
   const int32_t height = current_font.height;
   for (int32_t r = 0; r < height; ++r) record.rows[r] = 0;
+  // cppcheck-suppress constStatement ; cppcheck 2.10 reads the cast int64_t{height} as a statement
   for (int64_t r = int64_t{height} - box.height; r < height; ++r) {
     if (!file.next_line()) return false;
     if (r >= 0) record.rows[r] = row_from_line(file.line, file.length);
