@@ -26,11 +26,20 @@ inline twin::RunOptions run_options() {
   twin::RunOptions options;
   const char* preload = getenv("RESTOREMARK_TWIN_PRELOAD");
   if (preload != nullptr && *preload != '\0') options.files.preload = preload;
+#ifdef RESTOREMARK_COVERAGE_DIR
+  // A coverage build's programs write their counts (.gcda files) beside their
+  // objects in the build tree, also from inside the sandbox.
+  options.writable_paths.push_back(RESTOREMARK_COVERAGE_DIR);
+#endif
   return options;
 }
 
+// The program never writes to standard error: anything there is a
+// sanitizer's or the coverage runtime's report, and fails the test.
 inline twin::RunResult run(const twin::Scenario& scenario) {
-  return twin::run(executable(), scenario, run_options());
+  auto result = twin::run(executable(), scenario, run_options());
+  EXPECT_EQ(result.err, "") << "on the program's standard error";
+  return result;
 }
 
 inline twin::Scenario preset(const std::string& name) {
