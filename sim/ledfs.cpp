@@ -159,6 +159,8 @@ LedFs::LedFs(const std::filesystem::path& mountpoint, LedClassLayout layout,
   const char* argv[] = {"twin-leds", "-o", "fsname=twin-leds,subtype=leds"};
   fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
   fuse_ = fuse_new(&args, &operations, sizeof operations, state_.get());
+  // libfuse may have copied the list to add to it; the copy is ours to free.
+  fuse_opt_free_args(&args);
   if (fuse_ == nullptr) throw std::runtime_error("cannot create the LED file system");
   if (fuse_mount(fuse_, mountpoint.c_str()) != 0) {
     fuse_destroy(fuse_);

@@ -208,7 +208,9 @@ std::vector<std::string> bwrap_command(const Image& image, const fs::path& execu
   // emulator itself is a program of the host.
   if (arch == Arch::kHost) add({"--setenv", "LD_PRELOAD", twin_control::kPreload});
   // A sanitizer build of the program must accept a preloaded library.
-  add({"--setenv", "ASAN_OPTIONS", "verify_asan_link_order=0"});
+  add({"--setenv", "ASAN_OPTIONS", "verify_asan_link_order=0:exitcode=97"});
+  // A sanitizer's report must not pass for the program's own exit status 1.
+  add({"--setenv", "UBSAN_OPTIONS", "halt_on_error=1:exitcode=97"});
   for (const auto& path : options.read_only_paths) add({"--ro-bind", path.string(), path.string()});
   for (const auto& path : options.writable_paths) add({"--bind", path.string(), path.string()});
   add({"--chdir", "/"});
