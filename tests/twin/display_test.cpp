@@ -4,8 +4,7 @@
 #include <unistd.h>
 
 #include "expectations.h"
-#include "run_helpers.h"
-#include "screen_expectation.h"
+#include "fault_helpers.h"
 
 using namespace expect;
 
@@ -13,29 +12,14 @@ namespace {
 
 const std::string kDisplayLine = "Failed to initialise the display '/dev/fb0'.\n";
 
-class Display : public ::testing::Test {
+// Runs with the made-up test font, so that every screen can be computed.
+class Display : public FaultScenario {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/display-test.XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-    options_ = run_options();
-    options_.files.font = write_test_font(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  twin::RunResult run(const twin::Scenario& scenario) {
-    return twin::run(executable(), scenario, options_);
-  }
-
   std::vector<std::vector<std::string>> screens(const twin::RunResult& r) {
     std::vector<std::vector<std::string>> out;
     for (const auto& frame : r.frames()) out.push_back(frame.rows());
     return out;
   }
-
-  std::filesystem::path dir_;
-  twin::RunOptions options_;
 };
 
 TEST_F(Display, SuccessShowsBannerThenOutcomeAndTouchesNoLed) {
