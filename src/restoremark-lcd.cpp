@@ -61,6 +61,25 @@ int push() {
   return 0;
 }
 
+// Adds one text line at the bottom of `bitmap`: everything scrolls up by one
+// line of `line_height` rows, the new bottom band is cleared to 0 whatever the
+// bitmap's inverted mode, and at most width / `cell_width` characters of `s`
+// are drawn from its left edge; the rest is dropped, not wrapped.
+void add_line(mmap_buffer& bitmap, const char* s, int cell_width, int line_height) {
+  const int band = bitmap.width * line_height / 8;
+  const int total = bitmap.width * bitmap.height / 8;
+  memmove(bitmap.data, bitmap.data + band, static_cast<size_t>(total - band));
+  memset(bitmap.data + total - band, 0, static_cast<size_t>(band));
+  bitmap.x = 0;
+  bitmap.y = bitmap.height - line_height;
+
+  const size_t capacity = static_cast<size_t>(bitmap.width / cell_width);
+  const size_t length = s == nullptr ? 0 : strnlen(s, capacity);
+  for (size_t i = 0; i < length; ++i) {
+    font_putc(bitmap, static_cast<unsigned char>(s[i]));
+  }
+}
+
 }  // namespace
 
 int lcd_init() {
@@ -109,22 +128,12 @@ int lcd_clear() {
 int lcd_update() { return push(); }
 
 int lcd_puts(const char* s) {
-  // Scroll everything up one text line and clear the new bottom line. The
-  // band is cleared to 0 whatever the bitmap's inverted mode.
-  const int band = lcd_mem.width * lcd_font_y / 8;
-  const int total = lcd_mem.width * lcd_mem.height / 8;
-  memmove(lcd_mem.data, lcd_mem.data + band, static_cast<size_t>(total - band));
-  memset(lcd_mem.data + total - band, 0, static_cast<size_t>(band));
-  lcd_mem.x = 0;
-  lcd_mem.y = lcd_mem.height - lcd_font_y;
-
-  // The rest of a line longer than the screen is dropped, not wrapped.
-  const size_t capacity = static_cast<size_t>(lcd_mem.width / lcd_font_x);
-  const size_t length = s == nullptr ? 0 : strnlen(s, capacity);
-  for (size_t i = 0; i < length; ++i) {
-    font_putc(lcd_mem, static_cast<unsigned char>(s[i]));
-  }
+  add_line(lcd_mem, s, lcd_font_x, lcd_font_y);
   return push();
+}
+
+void lcd_draw_line(mmap_buffer& bitmap, const char* s) {
+  add_line(bitmap, s, CONSOLE_FONT_WIDTH, CONSOLE_FONT_HEIGHT);
 }
 
 void lcd_term() {

@@ -18,3 +18,10 @@ int lcd_clear();
 int lcd_puts(const char* s);
 int lcd_update();
 void lcd_term();
+
+// What lcd_puts draws, on any bitmap of a drawable geometry (at least 16 rows,
+// whole bytes per row) and without the push: scrolls up one 16-row text line,
+// clears the new bottom line and draws at most width / 6 characters of `s`.
+// The preview tool and the benchmarks show and measure the console with it.
+struct mmap_buffer;
+void lcd_draw_line(mmap_buffer& bitmap, const char* s);

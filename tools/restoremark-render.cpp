@@ -15,22 +15,11 @@
 #include "mmap.h"
 #include "png-writer.h"
 #include "render-options.h"
+#include "restoremark.h"
 
 namespace {
 
 constexpr int kUsageError = 2;
-
-void add_console_line(mmap_buffer& bitmap, const std::string& text) {
-  const size_t band = static_cast<size_t>(bitmap.width) * kLineHeight / 8;
-  const size_t total = static_cast<size_t>(bitmap.width) * bitmap.height / 8;
-  std::memmove(bitmap.data, bitmap.data + band, total - band);
-  std::memset(bitmap.data + total - band, 0, band);
-  bitmap.x = 0;
-  bitmap.y = bitmap.height - kLineHeight;
-  for (const char c : text) {
-    font_putc(bitmap, static_cast<uint8_t>(c));
-  }
-}
 
 }  // namespace
 
@@ -60,7 +49,7 @@ int main(int argc, char** argv) {
   mmap_buffer bitmap{image.data(), options.width, options.height, 0, 0};
   mmap_clear(bitmap);
   for (const std::string& line : options.lines) {
-    add_console_line(bitmap, line);
+    lcd_draw_line(bitmap, line.c_str());
   }
   font_release();
 
