@@ -1,6 +1,7 @@
 #include "arch.h"
 
 #include <elf.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstring>
@@ -79,6 +80,49 @@ std::optional<Arch> elf_arch(const std::filesystem::path& file, std::string& why
         (identity->little_endian ? "little" : "big") +
         "-endian), which the twin cannot run: it runs this machine's, armhf and aarch64 programs";
   return std::nullopt;
+}
+
+namespace {
+
+// Whether the ELF file has a program interpreter (a PT_INTERP header): a
+// static program has none and loads no preload library.
+template <typename Header, typename ProgramHeader>
+bool has_interpreter(std::ifstream& in) {
+  Header header{};
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(&header), sizeof header)) return false;
+  for (unsigned i = 0; i < header.e_phnum; ++i) {
+    ProgramHeader program{};
+    in.seekg(static_cast<std::streamoff>(header.e_phoff + uint64_t{i} * header.e_phentsize));
+    if (!in.read(reinterpret_cast<char*>(&program), sizeof program)) return false;
+    if (program.p_type == PT_INTERP) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string why_not_runnable(const std::filesystem::path& file) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(file, ec);
+  const std::string name = file.string();
+  if (ec || !std::filesystem::exists(status)) return name + " does not exist";
+  if (!std::filesystem::is_regular_file(status)) return name + " is not a regular file";
+  if (access(file.c_str(), X_OK) != 0) return name + " is not executable (no run bit)";
+  bool readable = false;
+  const auto identity = read_identity(file, readable);
+  if (!readable) return "cannot read " + name;
+  if (!identity) return name + " is not an ELF program (a script or a data file)";
+  std::ifstream in(file, std::ios::binary);
+  // Host order is little-endian on every machine the twin runs on, as on
+  // the device's.
+  const bool dynamic = identity->elf_class == ELFCLASS64 ? has_interpreter<Elf64_Ehdr, Elf64_Phdr>(in)
+                                                         : has_interpreter<Elf32_Ehdr, Elf32_Phdr>(in);
+  if (!dynamic) {
+    return name + " is statically linked: the twin's preload library, which stands in for the "
+                  "device's drivers, cannot load into it";
+  }
+  return "";
 }
 
 std::filesystem::path emulator(Arch arch) {

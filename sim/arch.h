@@ -23,6 +23,11 @@ std::optional<Arch> parse_arch(std::string_view name);
 // says what it is.
 std::optional<Arch> elf_arch(const std::filesystem::path& file, std::string& why);
 
+// Why `file` cannot be run as the device program, or empty when it can: it
+// must be a regular file with the run bit, an ELF executable, and dynamically
+// linked (the twin's preload library is loaded by the dynamic loader).
+std::string why_not_runnable(const std::filesystem::path& file);
+
 // The qemu-user program that runs code of `arch` ("/usr/bin/qemu-arm"), or
 // empty for the twin's own machine.
 std::filesystem::path emulator(Arch arch);

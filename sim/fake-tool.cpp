@@ -11,36 +11,14 @@
 #include <cstring>
 
 #include "control.h"
+#include "journal-writer.h"
+#include "settings.h"
 
 #ifndef TOOL_NAME
 #error "TOOL_NAME must name the tool"
 #endif
 
 namespace {
-
-struct Answer {
-  bool by_signal = false;
-  int value = 0;  // exit status or signal number
-};
-
-// The answers file holds "tool option exit N" or "tool option signal N" lines.
-Answer answer_for(const char* option) {
-  Answer answer;
-  FILE* file = fopen(twin_control::kAnswers, "re");
-  if (file == nullptr) return answer;
-  char tool[64];
-  char opt[128];
-  char kind[16];
-  int value = 0;
-  while (fscanf(file, "%63s %127s %15s %d", tool, opt, kind, &value) == 4) {
-    if (strcmp(tool, TOOL_NAME) == 0 && strcmp(opt, option) == 0) {
-      answer.by_signal = strcmp(kind, "signal") == 0;
-      answer.value = value;
-    }
-  }
-  fclose(file);
-  return answer;
-}
 
 // "0=/dev/null 1=/run/... 3=/mnt/vfat/..." for every descriptor open at start.
 void describe_descriptors(char* out, size_t size) {
@@ -65,18 +43,6 @@ void describe_descriptors(char* out, size_t size) {
   closedir(dir);
 }
 
-// With "tools=talk" in the settings the tool says what it did on its standard
-// output, as real tools do, so that the order of everyone's lines shows.
-bool talks() {
-  FILE* file = fopen(twin_control::kSettings, "re");
-  if (file == nullptr) return false;
-  char line[128];
-  bool talk = false;
-  while (fgets(line, sizeof line, file) != nullptr) talk = talk || strcmp(line, "tools=talk\n") == 0;
-  fclose(file);
-  return talk;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -84,35 +50,42 @@ int main(int argc, char* argv[]) {
   char descriptors[4096];
   describe_descriptors(descriptors, sizeof descriptors);
 
+  twin_settings::Settings settings;
+  char why[512];
+  if (!twin_settings::read_settings(twin_control::kSettings, &settings, why, sizeof why)) {
+    fprintf(stderr, "restoremark-twin: %s\n", why);
+    return 3;
+  }
   const char* option = argc > 1 && argv[1] != nullptr ? argv[1] : "";
-  Answer answer = answer_for(option);
+  const twin_settings::Answer* found = twin_settings::find_answer(settings, TOOL_NAME, option);
+  bool by_signal = found != nullptr && found->by_signal;
+  int value = found != nullptr ? found->value : 0;
   const char* note = "";
-  if (!answer.by_signal && answer.value == 0 && strcmp(option, "--remove") == 0 && argc > 2) {
+  if (!by_signal && value == 0 && strcmp(option, "--remove") == 0 && argc > 2) {
     if (unlink(argv[2]) == 0) {
       note = "removed";
     } else {
       note = "remove failed";
-      answer.value = 1;  // a real tool reports the failed removal
+      value = 1;  // a real tool reports the failed removal
     }
   }
 
-  char outcome[32];
-  snprintf(outcome, sizeof outcome, "%s %d", answer.by_signal ? "signal" : "exit", answer.value);
-  twin_control::Line line("tool");
-  line.field(TOOL_NAME);
-  line.field(outcome);
-  line.field(note);
-  line.field(descriptors);
+  char answer[32];
+  snprintf(answer, sizeof answer, "%s %d", by_signal ? "signal" : "exit", value);
+  journal::Writer line(journal::kTool);
+  line.number(getpid()).field(TOOL_NAME).field(answer).field(note).field(descriptors);
   line.number(argc);
   for (int i = 0; i < argc; ++i) line.field(argv[i]);
-  line.commit();
-  if (talks()) printf("%s %s: %s\n", TOOL_NAME, option, outcome);
+  line.commit(twin_control::kJournal);
+  // Real tools say what they did on their standard output; the order of
+  // everyone's lines then shows.
+  if (settings.tools_talk) printf("%s %s: %s\n", TOOL_NAME, option, answer);
 
-  if (answer.by_signal) {
+  if (by_signal) {
     fflush(stdout);
-    signal(answer.value, SIG_DFL);
-    raise(answer.value);
-    return 128 + answer.value;  // a signal that does not end the process
+    signal(value, SIG_DFL);
+    raise(value);
+    return 128 + value;  // a signal that does not end the process
   }
-  return answer.value;
+  return value;
 }

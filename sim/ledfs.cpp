@@ -8,15 +8,15 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "control.h"
+#include "journal-writer.h"
 
 namespace twin {
 
 struct LedFs::State {
-  LedClassLayout layout;
+  std::map<std::string, LedModel> leds;
   std::filesystem::path journal;
   std::mutex mutex;
-  std::map<std::string, std::string> values;  // "LED/attribute" -> last accepted text
+  bool lost_record = false;
 };
 
 namespace {
@@ -25,19 +25,19 @@ LedFs::State& state() { return *static_cast<LedFs::State*>(fuse_get_context()->p
 
 enum class Node { kNone, kRoot, kLed, kAttribute };
 
-// Splits "/LED/attribute" and tells what it names in the layout.
-Node classify(const LedClassLayout& layout, const char* path, std::string* led,
-              std::string* attribute) {
+// Splits "/LED/attribute" and tells what it names now. Called with the
+// state's mutex held: the attributes of a Linux LED come and go.
+Node classify(LedFs::State& s, const char* path, std::string* led, std::string* attribute) {
   std::string p(path);
   if (p == "/") return Node::kRoot;
   p.erase(0, 1);
   const auto slash = p.find('/');
   *led = p.substr(0, slash);
-  const auto found = layout.leds.find(*led);
-  if (found == layout.leds.end()) return Node::kNone;
+  const auto found = s.leds.find(*led);
+  if (found == s.leds.end()) return Node::kNone;
   if (slash == std::string::npos) return Node::kLed;
   *attribute = p.substr(slash + 1);
-  return found->second.count(*attribute) != 0 ? Node::kAttribute : Node::kNone;
+  return found->second.has(*attribute) ? Node::kAttribute : Node::kNone;
 }
 
 void* on_init(fuse_conn_info* connection, fuse_config* config) {
@@ -54,7 +54,8 @@ void* on_init(fuse_conn_info* connection, fuse_config* config) {
 int on_getattr(const char* path, struct stat* st, fuse_file_info*) {
   std::string led, attribute;
   memset(st, 0, sizeof *st);
-  switch (classify(state().layout, path, &led, &attribute)) {
+  std::lock_guard lock(state().mutex);
+  switch (classify(state(), path, &led, &attribute)) {
     case Node::kRoot:
     case Node::kLed:
       st->st_mode = S_IFDIR | 0755;
@@ -74,16 +75,17 @@ int on_getattr(const char* path, struct stat* st, fuse_file_info*) {
 int on_readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
                fuse_readdir_flags) {
   std::string led, attribute;
-  const Node node = classify(state().layout, path, &led, &attribute);
+  std::lock_guard lock(state().mutex);
+  const Node node = classify(state(), path, &led, &attribute);
   if (node != Node::kRoot && node != Node::kLed) return -ENOTDIR;
   fill(buffer, ".", nullptr, 0, fuse_fill_dir_flags{});
   fill(buffer, "..", nullptr, 0, fuse_fill_dir_flags{});
   if (node == Node::kRoot) {
-    for (const auto& [name, attributes] : state().layout.leds) {
+    for (const auto& [name, model] : state().leds) {
       fill(buffer, name.c_str(), nullptr, 0, fuse_fill_dir_flags{});
     }
   } else {
-    for (const auto& name : state().layout.leds.at(led)) {
+    for (const auto& name : state().leds.at(led).attributes()) {
       fill(buffer, name.c_str(), nullptr, 0, fuse_fill_dir_flags{});
     }
   }
@@ -92,7 +94,8 @@ int on_readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse
 
 int on_open(const char* path, fuse_file_info* info) {
   std::string led, attribute;
-  const Node node = classify(state().layout, path, &led, &attribute);
+  std::lock_guard lock(state().mutex);
+  const Node node = classify(state(), path, &led, &attribute);
   if (node == Node::kNone) return -ENOENT;
   if (node != Node::kAttribute) return -EISDIR;
   info->direct_io = 1;
@@ -106,31 +109,34 @@ int on_unlink(const char*) { return -EPERM; }
 int on_truncate(const char*, off_t, fuse_file_info*) { return 0; }
 
 int on_read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
-  std::lock_guard lock(state().mutex);
-  const std::string text = state().values[std::string(path + 1)];
+  std::string led, attribute;
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  if (classify(s, path, &led, &attribute) != Node::kAttribute) return -ENOENT;
+  const std::string text = s.leds.at(led).read(attribute);
   if (offset >= static_cast<off_t>(text.size())) return 0;
   const size_t n = std::min(size, text.size() - static_cast<size_t>(offset));
   memcpy(buffer, text.data() + offset, n);
   return static_cast<int>(n);
 }
 
+// Every write system call is one record: what arrived, how the class
+// answered, and the LED's state after it.
 int on_write(const char* path, const char* data, size_t size, off_t, fuse_file_info*) {
   std::string led, attribute;
   auto& s = state();
-  if (classify(s.layout, path, &led, &attribute) != Node::kAttribute) return -ENOENT;
-  const std::string key = led + "/" + attribute;
-  const bool accepted = s.layout.refusing.count(key) == 0;
-  {
-    std::lock_guard lock(s.mutex);
-    twin_control::Line line("led");
-    line.field(led.c_str());
-    line.field(attribute.c_str());
-    line.field(data, size);
-    line.field(accepted ? "accepted" : "refused");
-    line.commit(s.journal.c_str());
-    if (accepted) s.values[key] = std::string(data, size);
-  }
-  return accepted ? static_cast<int>(size) : -EINVAL;
+  std::lock_guard lock(s.mutex);
+  if (classify(s, path, &led, &attribute) != Node::kAttribute) return -ENOENT;
+  LedModel& model = s.leds.at(led);
+  const int error = model.write(attribute, std::string(data, size));
+  const LedState after = model.state();
+  journal::Writer line(journal::kLed);
+  line.field(led.c_str()).field(attribute.c_str()).field(data, size);
+  line.field(error == 0 ? "accepted" : "refused").number(error);
+  line.field(after.brightness.c_str()).field(after.trigger.c_str());
+  line.field(after.delay_on.c_str()).field(after.delay_off.c_str());
+  if (!line.commit(s.journal.c_str())) s.lost_record = true;
+  return error == 0 ? static_cast<int>(size) : -error;
 }
 
 fuse_operations make_operations() {
@@ -150,10 +156,10 @@ fuse_operations make_operations() {
 
 }  // namespace
 
-LedFs::LedFs(const std::filesystem::path& mountpoint, LedClassLayout layout,
+LedFs::LedFs(const std::filesystem::path& mountpoint, const LedClassLayout& layout,
              std::filesystem::path journal)
     : state_(std::make_unique<State>()) {
-  state_->layout = std::move(layout);
+  for (const auto& [name, setup] : layout) state_->leds.emplace(name, LedModel(setup));
   state_->journal = std::move(journal);
   static const fuse_operations operations = make_operations();
   const char* argv[] = {"twin-leds", "-o", "fsname=twin-leds,subtype=leds"};
@@ -167,6 +173,11 @@ LedFs::LedFs(const std::filesystem::path& mountpoint, LedClassLayout layout,
     throw std::runtime_error("cannot mount the LED file system at " + mountpoint.string());
   }
   loop_ = std::thread([f = fuse_] { fuse_loop(f); });
+}
+
+bool LedFs::recorded_every_write() const {
+  std::lock_guard lock(state_->mutex);
+  return !state_->lost_record;
 }
 
 LedFs::~LedFs() {

@@ -1,19 +1,25 @@
 // LD_PRELOAD library of the twin, loaded into the device program inside the
-// sandbox. It stands in for what a workstation cannot offer:
+// sandbox. It stands in for what a workstation cannot offer and records what
+// the program asked of the device:
 //  - the power-management driver: an ioctl on "/dev/power" (a plain file in
-//    the device image) is answered as the scenario says and recorded;
+//    the device image) is answered as the settings say and recorded;
 //  - the frame buffer: "/dev/fb0" is a plain file; its screen information
-//    request is answered with the scenario's geometry (or refused), and every
-//    write to it is recorded so that the twin can split the file into frames;
-//  - time: every sleep is recorded and returns at once (virtual time), or
-//    sleeps for real when the scenario asks for real time;
-//  - at exit it records the program's peak resident memory.
-// Everything else passes straight to the C library.
+//    request is answered with the settings' geometry (or refused), and every
+//    write to it is recorded with the file position it landed at, taken in
+//    part, refused, or placed as the platform places it;
+//  - sleeps: every sleep is recorded and returns at once (virtual time), or
+//    sleeps for real when the settings ask for real time;
+//  - children: every waitpid() result, as the program saw it;
+//  - sync() calls, and at exit the program's peak resident memory.
+// Everything else passes straight to the C library. Built with hidden
+// visibility: only the wrappers below are exported, so that nothing else of
+// the library can stand in for a symbol of the program's.
 #include <dlfcn.h>
 #include <linux/fb.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -23,45 +29,39 @@
 #include <cstring>
 
 #include "control.h"
+#include "journal-writer.h"
+#include "settings.h"
+
+#define TWIN_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
 constexpr unsigned long kPowerRequest = 0x5A3A;
 
-struct Settings {
-  bool power_accepts = true;
-  bool real_time = false;
-  bool fb_info_refused = false;
-  unsigned fb_width = 128;
-  unsigned fb_height = 64;
-  unsigned fb_bits_per_pixel = 1;
-  long fb_write_limit = -1;  // bytes the display takes per write; -1: all
-};
-
 // Read afresh at every use, so that a test process that preloads the library
-// can change the device between calls.
-Settings read_settings() {
-  Settings settings;
-  FILE* file = fopen(twin_control::kSettings, "re");
-  if (file == nullptr) return settings;
-  char line[256];
-  while (fgets(line, sizeof line, file) != nullptr) {
-    line[strcspn(line, "\n")] = '\0';
-    if (strcmp(line, "power=refuse") == 0) settings.power_accepts = false;
-    if (strcmp(line, "time=real") == 0) settings.real_time = true;
-    if (strcmp(line, "fb=refuse") == 0) settings.fb_info_refused = true;
-    sscanf(line, "fb=%u %u %u", &settings.fb_width, &settings.fb_height,
-           &settings.fb_bits_per_pixel);
-    sscanf(line, "fbwrite=%ld", &settings.fb_write_limit);
+// can change the device between calls. Settings that cannot be read are the
+// twin's own fault: it says so and ends the program.
+twin_settings::Settings settings() {
+  twin_settings::Settings s;
+  char why[512];
+  if (!twin_settings::read_settings(twin_control::kSettings, &s, why, sizeof why)) {
+    char message[600];
+    const int n = snprintf(message, sizeof message, "restoremark-twin: %s\n", why);
+    if (n > 0) journal::raw_write(2, message, static_cast<size_t>(n));
+    _exit(3);
   }
-  fclose(file);
-  return settings;
+  return s;
 }
+
+void record(journal::Writer& record) { record.commit(twin_control::kJournal); }
 
 __attribute__((constructor)) void start() {
   // The device tools the program starts are the twin's own programs and must
   // not load this library (under emulation it is not even of their kind).
   unsetenv("LD_PRELOAD");
+  journal::Writer loaded(journal::kLoaded);
+  loaded.number(getpid());
+  record(loaded);
 }
 
 // Runs when the program exits (not when a signal kills it, nor in a child
@@ -70,10 +70,9 @@ __attribute__((constructor)) void start() {
 __attribute__((destructor)) void finish() {
   rusage usage{};
   if (getrusage(RUSAGE_SELF, &usage) != 0) return;
-  twin_control::Line line("usage");
-  line.field("maxrss");
+  journal::Writer line(journal::kUsage);
   line.number(usage.ru_maxrss);
-  line.commit();
+  record(line);
 }
 
 template <typename F>
@@ -89,105 +88,128 @@ bool is_device(int fd, const char* path) {
 }
 
 void record_sleep(long long nanoseconds) {
-  twin_control::Line line("sleep");
+  journal::Writer line(journal::kSleep);
   line.number(nanoseconds);
-  line.commit();
+  record(line);
 }
 
 long long to_ns(const timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
 
 int power_ioctl(unsigned long request, unsigned long argument) {
-  const Settings settings = read_settings();
-  const bool accepted = settings.power_accepts && request == kPowerRequest && argument == 0;
-  twin_control::Line line("power");
-  line.number(static_cast<long long>(request));
-  line.number(static_cast<long long>(argument));
+  const bool accepted = !settings().power_refuses && request == kPowerRequest && argument == 0;
+  journal::Writer line(journal::kPower);
+  line.number(static_cast<long long>(request)).number(static_cast<long long>(argument));
   line.field(accepted ? "accepted" : "refused");
-  line.commit();
+  record(line);
   if (accepted) return 0;
   errno = request == kPowerRequest ? EIO : ENOTTY;
   return -1;
 }
 
 int fb_ioctl(unsigned long request, void* argument) {
-  const Settings settings = read_settings();
-  const bool answered = request == FBIOGET_VSCREENINFO && !settings.fb_info_refused;
-  twin_control::Line line("fb");
-  line.field("info");
-  line.number(static_cast<long long>(request));
-  line.field(answered ? "answered" : "refused");
-  line.commit();
+  const twin_settings::Settings s = settings();
+  const bool answered = request == FBIOGET_VSCREENINFO && !s.fb_info_refused;
+  journal::Writer line(journal::kFbInfo);
+  line.number(static_cast<long long>(request)).field(answered ? "answered" : "refused");
+  record(line);
   if (!answered) {
     errno = request == FBIOGET_VSCREENINFO ? EINVAL : ENOTTY;
     return -1;
   }
   fb_var_screeninfo info{};
-  info.xres = info.xres_virtual = settings.fb_width;
-  info.yres = info.yres_virtual = settings.fb_height;
-  info.bits_per_pixel = settings.fb_bits_per_pixel;
+  info.xres = s.xres;
+  info.yres = s.yres;
+  info.xres_virtual = s.xres_virtual;
+  info.yres_virtual = s.yres_virtual;
+  info.bits_per_pixel = s.bits_per_pixel;
   memcpy(argument, &info, sizeof info);
   return 0;
 }
 
+// How many of `count` bytes the stock fbdev write takes at `position` of a
+// display memory of `memory` bytes, and the error it gives when it takes
+// none: past the end EFBIG; at the end, or for what does not fit, ENOSPC.
+size_t linux_fb_count(long long position, size_t count, long long memory, int* error) {
+  const auto total = static_cast<unsigned long long>(memory);
+  if (static_cast<unsigned long long>(position) > total) {
+    *error = EFBIG;
+    return 0;
+  }
+  *error = 0;
+  if (count > total) {
+    *error = EFBIG;
+    count = static_cast<size_t>(total);
+  }
+  if (count + static_cast<unsigned long long>(position) > total) {
+    if (*error == 0) *error = ENOSPC;
+    count = static_cast<size_t>(total - static_cast<unsigned long long>(position));
+  }
+  return count;
+}
+
+ssize_t fb_write(int fd, const void* data, size_t size) {
+  const twin_settings::Settings s = settings();
+  const long long position = lseek(fd, 0, SEEK_CUR);
+  // The display may take fewer bytes than offered, or none.
+  size_t count = s.fb_takes >= 0 && static_cast<size_t>(s.fb_takes) < size ? s.fb_takes : size;
+  int error = s.fb_fails;
+  if (error == 0 && s.platform == twin_settings::Platform::kLinux) {
+    count = linux_fb_count(position, count, s.fb_memory, &error);
+  }
+  ssize_t result = -1;
+  if (s.fb_fails == 0 && count > 0) {
+    result = journal::raw_write(fd, data, count);
+    error = result < 0 ? errno : 0;
+  } else if (error == 0) {
+    result = 0;  // a display that takes nothing
+  }
+  journal::Writer line(journal::kFbWrite);
+  line.number(static_cast<long long>(size)).number(result).number(result < 0 ? error : 0);
+  line.number(position);
+  record(line);
+  if (result < 0) errno = error;
+  return result;
+}
+
 }  // namespace
 
-extern "C" {
-
-ssize_t write(int fd, const void* data, size_t size) {
-  const auto real_write = next<ssize_t (*)(int, const void*, size_t)>("write");
-  if (!is_device(fd, "/dev/fb0")) return real_write(fd, data, size);
-  // The display may take fewer bytes than offered, or none.
-  const long limit = read_settings().fb_write_limit;
-  const size_t offered = limit >= 0 && static_cast<size_t>(limit) < size ? limit : size;
-  const ssize_t written = offered == 0 ? 0 : real_write(fd, data, offered);
-  const int saved = errno;
-  {
-    twin_control::Line line("fb");
-    line.field("write");
-    line.number(static_cast<long long>(size));
-    line.number(written);
-    line.commit();
-  }
-  errno = saved;
-  return written;
+TWIN_EXPORT ssize_t write(int fd, const void* data, size_t size) {
+  if (is_device(fd, "/dev/fb0")) return fb_write(fd, data, size);
+  return journal::raw_write(fd, data, size);
 }
 
-unsigned int sleep(unsigned int seconds) {
-  const Settings settings = read_settings();
+TWIN_EXPORT unsigned int sleep(unsigned int seconds) {
   record_sleep(seconds * 1000000000LL);
-  if (settings.real_time) return next<unsigned int (*)(unsigned int)>("sleep")(seconds);
+  if (settings().real_time) return next<unsigned int (*)(unsigned int)>("sleep")(seconds);
   return 0;
 }
 
-int usleep(useconds_t microseconds) {
-  const Settings settings = read_settings();
+TWIN_EXPORT int usleep(useconds_t microseconds) {
   record_sleep(microseconds * 1000LL);
-  if (settings.real_time) return next<int (*)(useconds_t)>("usleep")(microseconds);
+  if (settings().real_time) return next<int (*)(useconds_t)>("usleep")(microseconds);
   return 0;
 }
 
-int nanosleep(const struct timespec* request, struct timespec* remaining) {
-  const Settings settings = read_settings();
+TWIN_EXPORT int nanosleep(const struct timespec* request, struct timespec* remaining) {
   if (request != nullptr) record_sleep(to_ns(*request));
-  if (settings.real_time) {
+  if (settings().real_time) {
     return next<int (*)(const timespec*, timespec*)>("nanosleep")(request, remaining);
   }
   if (remaining != nullptr) *remaining = timespec{};
   return 0;
 }
 
-int clock_nanosleep(clockid_t clock, int flags, const struct timespec* request,
-                    struct timespec* remaining) {
-  const Settings settings = read_settings();
+TWIN_EXPORT int clock_nanosleep(clockid_t clock, int flags, const struct timespec* request,
+                                struct timespec* remaining) {
   if (request != nullptr && flags == 0) record_sleep(to_ns(*request));
-  if (settings.real_time || flags != 0) {
+  if (settings().real_time || flags != 0) {
     return next<int (*)(clockid_t, int, const timespec*, timespec*)>("clock_nanosleep")(
         clock, flags, request, remaining);
   }
   return 0;
 }
 
-int ioctl(int fd, unsigned long request, ...) {
+TWIN_EXPORT int ioctl(int fd, unsigned long request, ...) {
   va_list list;
   va_start(list, request);
   void* argument = va_arg(list, void*);
@@ -199,4 +221,20 @@ int ioctl(int fd, unsigned long request, ...) {
   return next<int (*)(int, unsigned long, void*)>("ioctl")(fd, request, argument);
 }
 
-}  // extern "C"
+TWIN_EXPORT pid_t waitpid(pid_t pid, int* status, int options) {
+  int seen = 0;
+  const pid_t ended = next<pid_t (*)(pid_t, int*, int)>("waitpid")(pid, &seen, options);
+  if (ended > 0) {
+    journal::Writer line(journal::kWait);
+    line.number(ended).number(seen);
+    record(line);
+    if (status != nullptr) *status = seen;
+  }
+  return ended;
+}
+
+TWIN_EXPORT void sync() {
+  journal::Writer line(journal::kSync);
+  record(line);
+  next<void (*)()>("sync")();
+}

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "twin.h"
+#include "result.h"
 
 namespace twin {
 
@@ -19,6 +19,9 @@ struct LedMoment {
 };
 std::vector<LedMoment> led_timeline(const RunResult& result);
 
+// A short column label for LED `index`: "#7 LED8".
+std::string led_label(size_t index);
+
 struct ReportStyle {
   bool colour = false;                   // ANSI colours for the LED timeline
   std::vector<std::string> frame_files;  // where each frame was written as an image
@@ -26,6 +29,11 @@ struct ReportStyle {
 
 // The program's standard output and exit status as they were, then the report.
 std::string text_report(const RunResult& result, const ReportStyle& style);
-std::string json_report(const RunResult& result);
+std::string json_report(const RunResult& result, const ReportStyle& style);
+
+// Bytes as a C string literal: printable ASCII as is, the rest escaped.
+std::string quoted(const std::string& bytes);
+// "ENOSPC", or the number for an errno without a name.
+std::string error_name(int error);
 
 }  // namespace twin

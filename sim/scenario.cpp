@@ -1,5 +1,7 @@
 #include "scenario.h"
 
+#include <sys/wait.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,7 @@ namespace twin {
 namespace {
 
 constexpr ToolAnswer kFails{false, 1};
+constexpr long long kFullVolumeSize = 64 * 1024;
 
 struct PresetEntry {
   Preset preset;
@@ -28,7 +31,7 @@ const std::vector<PresetEntry>& entries() {
         "the package files are gone and a user's file fills the volume: no log line fits"},
        [](Scenario& s) {
          s.package_files = false;
-         s.volume_size = 64 * 1024;
+         s.volume_size = kFullVolumeSize;
          s.volume_full = true;
          s.answer(kAuth, "--make-factory", kFails);
        }},
@@ -111,10 +114,30 @@ std::optional<ToolAnswer> parse_answer(std::string_view text) {
 
 std::optional<int> parse_led(std::string_view text) {
   if (auto index = parse_int(text, 0, 8)) return index;
-  for (size_t i = 0; i < kLedNames.size(); ++i) {
-    if (text == kLedNames[i]) return static_cast<int>(i);
+  std::optional<int> by_colour;
+  int with_colour = 0;
+  for (size_t i = 0; i < kLeds.size(); ++i) {
+    const std::string_view directory = kLeds[i].directory;
+    if (text == directory || text == directory.substr(0, directory.find(':'))) {
+      return static_cast<int>(i);
+    }
+    if (text == kLeds[i].colour) {
+      by_colour = static_cast<int>(i);
+      ++with_colour;
+    }
   }
-  return std::nullopt;
+  return with_colour == 1 ? by_colour : std::nullopt;
+}
+
+std::optional<long long> parse_count(std::string_view text, long long max) {
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  long long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value > max) return std::nullopt;
+  return value;
 }
 
 std::optional<Geometry> parse_geometry(std::string_view text) {
@@ -127,13 +150,17 @@ std::optional<Geometry> parse_geometry(std::string_view text) {
     values[i] = static_cast<uint32_t>(*value);
     text.remove_prefix(i < 2 ? end + 1 : end);
   }
-  return Geometry{values[0], values[1], values[2]};
+  return Geometry{values[0], values[1], values[2], 0, 0};
 }
 
-std::string describe(const ToolAnswer& answer) {
-  if (!answer.by_signal) return "exit " + std::to_string(answer.value);
-  const char* abbrev = sigabbrev_np(answer.value);
-  return "killed by " + (abbrev ? "SIG" + std::string(abbrev) : std::to_string(answer.value));
+std::string describe_wait_status(int status) {
+  if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) {
+    const char* abbrev = sigabbrev_np(WTERMSIG(status));
+    return "killed by " +
+           (abbrev ? "SIG" + std::string(abbrev) : "signal " + std::to_string(WTERMSIG(status)));
+  }
+  return "wait status " + std::to_string(status);
 }
 
 }  // namespace twin

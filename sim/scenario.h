@@ -1,7 +1,8 @@
 // A scenario says how the twin's device behaves during one run: how each
 // tool answers each option, what the volume holds, which LEDs and attributes
-// exist, how the power driver answers. Presets name the common cases; every
-// knob can also be set alone.
+// exist, how the frame buffer and the power driver answer. Presets name the
+// common cases; knobs (knobs.h) change one setting each, the same way for the
+// CLI, the tests and the system test's scenario list.
 #pragma once
 
 #include <array>
@@ -13,16 +14,32 @@
 #include <string_view>
 #include <vector>
 
+#include "led-model.h"
+
 namespace twin {
 
-// The device's nine LED directories under /sys/class/leds, by index.
-inline constexpr std::array<const char*, 9> kLedNames = {
-    "LED1:YELLOW:PIN1", "LED2:YELLOW:PIN2", "LED3:YELLOW:PIN3",
-    "LED4:YELLOW:PIN4", "LED5:YELLOW:PIN5", "LED6:YELLOW:PIN6",
-    "LED7:RED",         "LED8:GREEN",       "LED9:BLUE:BLUETOOTH",
+// One of the device's nine LEDs: its directory under /sys/class/leds and
+// the colour a person sees.
+struct LedName {
+  const char* directory;
+  const char* colour;
 };
 
-// The attributes each LED directory offers.
+// By index, as the device program numbers them (0-5 yellow, 6 red, 7 green,
+// 8 blue).
+inline constexpr std::array<LedName, 9> kLeds = {{
+    {"LED1:YELLOW:PIN1", "yellow"},
+    {"LED2:YELLOW:PIN2", "yellow"},
+    {"LED3:YELLOW:PIN3", "yellow"},
+    {"LED4:YELLOW:PIN4", "yellow"},
+    {"LED5:YELLOW:PIN5", "yellow"},
+    {"LED6:YELLOW:PIN6", "yellow"},
+    {"LED7:RED", "red"},
+    {"LED8:GREEN", "green"},
+    {"LED9:BLUE:BLUETOOTH", "blue"},
+}};
+
+// The attributes each LED directory of the device offers.
 inline constexpr std::array<const char*, 3> kLedAttributes = {"brightness", "delay_on", "delay_off"};
 
 inline constexpr const char* kMsd = "orvex-msd";
@@ -42,21 +59,26 @@ enum class Display { kWritable, kReadOnly, kNone };
 
 // What the frame-buffer driver reports in its screen information.
 struct Geometry {
-  uint32_t width = 128;  // xres and xres_virtual
-  uint32_t height = 64;  // yres and yres_virtual
+  uint32_t width = 128;          // xres
+  uint32_t height = 64;          // yres
   uint32_t bits_per_pixel = 1;
+  uint32_t virtual_width = 0;    // xres_virtual; 0: the same as xres
+  uint32_t virtual_height = 0;   // yres_virtual; 0: the same as yres
+  uint32_t xres_virtual() const { return virtual_width ? virtual_width : width; }
+  uint32_t yres_virtual() const { return virtual_height ? virtual_height : height; }
   bool operator==(const Geometry&) const = default;
 };
 
 struct Scenario {
   std::string name = "success";
+  Platform platform = Platform::kDevice;
   // "tool option" -> answer; options not listed succeed.
   std::map<std::string, ToolAnswer> answers;
   bool package_files = true;      // the four package files lie on the volume
   bool log_blocked = false;       // a folder stands where the log is created
   bool volume_readonly = false;   // the volume is mounted read-only
   long long volume_size = 0;      // bytes of a size-limited volume; 0: unlimited
-  bool volume_full = false;       // a user's file fills what room the volume has
+  bool volume_full = false;       // a user's file fills the size-limited volume
   bool main_user_install = true;  // /usr/local/main-user/install exists
   Power power = Power::kAccepts;
   bool real_time = false;         // sleeps take their real time
@@ -64,12 +86,16 @@ struct Scenario {
   std::set<int> missing_leds;                    // LED indexes without a directory
   std::set<std::pair<int, std::string>> missing_attributes;  // (index, attribute)
   std::set<std::pair<int, std::string>> refusing_attributes;
+  bool led_timer_trigger = false;  // Linux platform: every LED starts blinking by the timer trigger
+  unsigned max_brightness = 255;   // Linux platform
   std::set<std::string> missing_tools;         // tool names not installed
   std::set<std::string> non_executable_tools;  // installed without execute permission
   Display display = Display::kWritable;
   Geometry geometry;
   bool display_info_fails = false;  // the screen information request is refused
   long display_write_limit = -1;    // bytes the display takes per write; -1: all
+  int display_write_error = 0;      // errno with which every push fails; 0: none
+  long long display_memory = 8 << 20;  // Linux platform: bytes of display memory
 
   void answer(const std::string& tool, const std::string& option, ToolAnswer a) {
     answers[tool + " " + option] = a;
@@ -88,11 +114,15 @@ std::optional<Scenario> preset(std::string_view name);
 
 // "WxHxBPP", such as "128x64x1".
 std::optional<Geometry> parse_geometry(std::string_view text);
-
 // "0".."255" is an exit status; "SIGKILL", "KILL" or "signal:9" a signal.
 std::optional<ToolAnswer> parse_answer(std::string_view text);
-// "7", or an LED directory name such as "LED8:GREEN".
+// An LED by index (0-8), directory ("LED8:GREEN"), its first part ("LED8")
+// or its colour where only one LED has it ("green").
 std::optional<int> parse_led(std::string_view text);
-std::string describe(const ToolAnswer& answer);
+// "0".."max" in decimal, nothing else.
+std::optional<long long> parse_count(std::string_view text, long long max);
+
+// "exit 3", "killed by SIGKILL", from a raw wait status.
+std::string describe_wait_status(int status);
 
 }  // namespace twin

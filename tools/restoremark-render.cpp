@@ -53,7 +53,10 @@ int main(int argc, char** argv) {
   }
   font_release();
 
-  if (!write_png(bitmap, options.scale, options.output, error)) {
+  const PngImage png{{reinterpret_cast<const char*>(image.data()), image.size()},
+                     static_cast<uint32_t>(options.width), static_cast<uint32_t>(options.width),
+                     static_cast<uint32_t>(options.height)};
+  if (!write_png(png, options.scale, options.output, error)) {
     std::fprintf(stderr, "restoremark-render: %s\n", error.c_str());
     return 1;
   }

@@ -2,15 +2,12 @@
 // where the checkout's ARM builds keep their preload libraries.
 #include <filesystem>
 
-#include "twin.h"
+#include "run.h"
 
 namespace twin {
 
 TwinFiles default_twin_files() {
-  TwinFiles files{TWIN_PRELOAD, TWIN_MSD_TOOL, TWIN_AUTH_TOOL, TWIN_DEFAULT_FONT};
-  // Until a font is shipped the image simply has none.
-  if (!std::filesystem::exists(files.font)) files.font.clear();
-  return files;
+  return {TWIN_PRELOAD, TWIN_MSD_TOOL, TWIN_AUTH_TOOL, TWIN_DEFAULT_FONT};
 }
 
 std::filesystem::path built_preload(Arch arch) {

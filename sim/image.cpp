@@ -1,0 +1,177 @@
+#include "image.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "control.h"
+
+namespace fs = std::filesystem;
+
+namespace twin {
+
+namespace {
+
+// The files a maintenance package leaves on the volume.
+const std::map<std::string, std::string>& package_files() {
+  static const std::map<std::string, std::string> files = {
+      {"K300-RESTOREMARK-V1-0.tar.gz", "package archive\n"},
+      {"install", "#!/bin/sh\n# package install script\n"},
+      {"install.sig", "package install signature\n"},
+      {"main-user.crt", "main-user certificate\n"},
+  };
+  return files;
+}
+constexpr const char* kBystander = "a user's file that no step may touch\n";
+
+[[noreturn]] void fail(const std::string& what) {
+  throw std::runtime_error(what + (errno ? std::string(": ") + strerror(errno) : ""));
+}
+
+void write_file(const fs::path& path, const std::string& bytes, mode_t mode = 0644) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  out.close();
+  if (!out) fail("cannot write " + path.string());
+  fs::permissions(path, static_cast<fs::perms>(mode));
+}
+
+// A user's file takes whatever room is left on a volume of limited size
+// (never on an unlimited one: that would fill the disk the image lies on).
+void fill_up(const fs::path& volume) {
+  const int fd = open((volume / "filler.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) fail("cannot fill the volume");
+  static const char block[4096] = {};
+  while (write(fd, block, sizeof block) > 0) {
+  }
+  while (write(fd, block, 1) > 0) {
+  }
+  close(fd);
+}
+
+void install_tools(const Image& image, const Scenario& scenario, const TwinFiles& files) {
+  for (const auto& [name, source] : {std::pair{kMsd, files.msd_tool}, {kAuth, files.auth_tool}}) {
+    if (scenario.missing_tools.count(name)) continue;
+    const bool executable = scenario.non_executable_tools.count(name) == 0;
+    fs::copy_file(source, image.root() / "usr/bin" / name);
+    fs::permissions(image.root() / "usr/bin" / name,
+                    static_cast<fs::perms>(executable ? 0755 : 0644));
+  }
+}
+
+void write_display(const Image& image, const Scenario& scenario) {
+  if (scenario.display == Display::kNone) return;
+  const fs::path fb = image.root() / "dev/fb0";
+  write_file(fb, "");
+  // On the Linux platform the file is the display memory, zero at start.
+  if (scenario.platform == Platform::kLinux) fs::resize_file(fb, scenario.display_memory);
+}
+
+}  // namespace
+
+void fill_volume(const Image& image, const Scenario& scenario) {
+  if (scenario.package_files) {
+    for (const auto& [name, bytes] : package_files()) write_file(image.volume() / name, bytes);
+  }
+  write_file(image.volume() / kBystanderName, kBystander);
+  if (scenario.log_blocked) fs::create_directory(image.volume() / kLogName);
+  if (scenario.volume_full) fill_up(image.volume());
+}
+
+Image make_image(const fs::path& dir, const Scenario& scenario, const TwinFiles& files) {
+  if (scenario.volume_full && scenario.volume_size == 0) {
+    throw std::runtime_error("a full volume needs a size (--volume-size)");
+  }
+  const Image image{dir};
+  for (const char* sub : {"root/mnt/vfat", "root/usr/bin", "root/usr/local/main-user",
+                          "root/usr/share/fonts", "root/dev", "control", "leds"}) {
+    fs::create_directories(image.dir / sub);
+  }
+  if (scenario.volume_size == 0) fill_volume(image, scenario);
+  if (scenario.main_user_install) {
+    write_file(image.root() / "usr/local/main-user/install", "main-user install\n");
+  }
+  if (!files.font.empty()) fs::copy_file(files.font, image.root() / "usr/share/fonts/6x16.bdf");
+  if (scenario.power != Power::kMissing) write_file(image.root() / "dev/power", "");
+  write_display(image, scenario);
+  install_tools(image, scenario, files);
+
+  write_file(image.journal(), "");
+  fs::copy_file(files.preload, image.control() / fs::path(twin_control::kPreload).filename());
+  const fs::path settings = image.control() / fs::path(twin_control::kSettings).filename();
+  if (!twin_settings::write_settings(device_settings(scenario), settings.c_str())) {
+    fail("cannot write " + settings.string());
+  }
+  return image;
+}
+
+LedClassLayout led_layout(const Scenario& scenario) {
+  LedClassLayout layout;
+  for (int i = 0; i < static_cast<int>(kLeds.size()); ++i) {
+    if (scenario.missing_leds.count(i)) continue;
+    LedSetup& setup = layout[kLeds[i].directory];
+    setup.platform = scenario.platform;
+    setup.timer_trigger = scenario.led_timer_trigger;
+    setup.max_brightness = scenario.max_brightness;
+    for (const char* attribute : kLedAttributes) {
+      if (scenario.missing_attributes.count({i, attribute})) setup.missing.insert(attribute);
+      if (scenario.refusing_attributes.count({i, attribute})) setup.refusing.insert(attribute);
+    }
+  }
+  return layout;
+}
+
+twin_settings::Settings device_settings(const Scenario& scenario) {
+  twin_settings::Settings s;
+  s.platform = scenario.platform == Platform::kLinux ? twin_settings::Platform::kLinux
+                                                     : twin_settings::Platform::kDevice;
+  s.power_refuses = scenario.power == Power::kRefuses;
+  s.real_time = scenario.real_time;
+  s.tools_talk = scenario.tools_talk;
+  s.fb_info_refused = scenario.display_info_fails;
+  const Geometry& g = scenario.geometry;
+  s.xres = g.width;
+  s.yres = g.height;
+  s.xres_virtual = g.xres_virtual();
+  s.yres_virtual = g.yres_virtual();
+  s.bits_per_pixel = g.bits_per_pixel;
+  s.fb_takes = scenario.display_write_limit;
+  s.fb_fails = scenario.display_write_error;
+  s.fb_memory = scenario.display_memory;
+  for (const auto& [key, answer] : scenario.answers) {
+    const auto space = key.find(' ');
+    if (!twin_settings::set_answer(s, key.substr(0, space).c_str(), key.substr(space + 1).c_str(),
+                                   answer.by_signal, answer.value)) {
+      throw std::runtime_error("the device settings have no room for the answer to " + key);
+    }
+  }
+  return s;
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::map<std::string, std::string> read_volume(const fs::path& volume) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(volume)) {
+    const std::string name = fs::relative(entry.path(), volume).string();
+    if (entry.is_directory()) {
+      out[name + "/"] = "";
+    } else {
+      out[name] = read_file(entry.path());
+    }
+  }
+  return out;
+}
+
+}  // namespace twin

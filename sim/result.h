@@ -1,0 +1,75 @@
+// What the device saw in one run, decoded once from the journal and the
+// device image: the program's output and end, every tool call with how the
+// program saw it end, the LED writes with the state they left, every push
+// to the display and what the screen showed after it, the power requests,
+// the sleeps and syncs, and what was left on the volume.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "arch.h"
+#include "journal.h"
+#include "scenario.h"
+
+namespace twin {
+
+// What the screen showed after a push: the program's 1-bit image, rows of
+// xres_virtual / 8 bytes, of which the screen shows xres columns and yres
+// rows.
+struct Frame {
+  double time = 0;
+  std::string bytes;
+  Geometry geometry;
+  // Pixel (x, y), most significant bit leftmost; false outside the bytes.
+  bool pixel(uint32_t x, uint32_t y) const;
+  // The visible screen as text, one line per row: '#' set, '.' clear.
+  std::vector<std::string> rows() const;
+};
+
+struct RunResult {
+  std::string scenario;
+  Platform platform = Platform::kDevice;
+  Arch arch = Arch::kHost;  // the program's machine (run through qemu-user when not the host's)
+  int exit_status = -1;     // the program's exit status, or -1 when a signal ended it
+  int signal = 0;           // the signal that ended it, or 0
+  std::string out;          // its standard output, byte for byte
+  std::string err;          // its standard error
+
+  std::vector<Record> records;  // the whole journal, in order
+  // Views of the records, made once.
+  std::vector<ToolCall> tool_calls;
+  std::vector<ChildEnd> children_without_tool;  // a child that did not become a tool
+  std::vector<LedWrite> led_writes;
+  std::vector<FbWrite> pushes;  // every write to the display, landed or not
+  std::vector<Frame> frames;    // the screen after each push that landed
+  std::vector<PowerRequest> power_requests;
+  std::vector<Sleep> sleeps;
+  std::vector<Sync> syncs;
+  std::optional<long long> peak_rss_kib;  // not recorded when a signal ended the program
+  std::vector<LedState> initial_leds;     // by index; "-" everywhere for a missing LED
+  std::vector<LedState> final_leds;
+
+  Geometry geometry;            // the display's geometry in the scenario
+  std::string display_memory;   // "/dev/fb0" after the run (device: every push in turn)
+  // Files and folders left on the volume: relative path -> bytes ("" for a
+  // folder, whose path ends in '/').
+  std::map<std::string, std::string> volume;
+  bool main_user_install_left = false;
+  std::filesystem::path image;  // the kept device image, when asked for
+
+  std::optional<std::string> log() const;  // the log file's bytes, if left
+};
+
+// Fills the views of `result` from its records, the scenario and the
+// display memory.
+void build_views(RunResult& result, const Scenario& scenario);
+
+// The LEDs' states before the program wrote anything.
+std::vector<LedState> initial_led_states(const Scenario& scenario);
+
+}  // namespace twin

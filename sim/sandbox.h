@@ -1,0 +1,44 @@
+// The sandbox a run happens in: a child process of the twin with a mount
+// namespace of its own, which serves the LED class file system for as long
+// as the run lasts, and starts the program under bubblewrap with the device
+// paths of the image and nothing of the host's devices. The mounts go with
+// the child, whatever happens to it, and the child goes with the twin.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "arch.h"
+#include "image.h"
+#include "scenario.h"
+
+namespace twin {
+
+struct SandboxOptions {
+  Arch arch = Arch::kHost;  // ARM programs run through qemu-user
+  // Runs the program through these arguments inside the sandbox, such as
+  // {"/usr/bin/valgrind", "--error-exitcode=99"}.
+  std::vector<std::string> wrapper;
+  // Host paths the sandbox also shows at their own place: read-only (what the
+  // wrapper needs) and writable (where a coverage build leaves its data).
+  std::vector<std::filesystem::path> read_only_paths;
+  std::vector<std::filesystem::path> writable_paths;
+};
+
+// Where the program is installed inside the sandbox.
+inline constexpr const char* kDevicePath = "/usr/sbin/restoremark";
+
+// The bubblewrap command line of a run.
+std::vector<std::string> bwrap_command(const Image& image, const std::filesystem::path& executable,
+                                       const Scenario& scenario, const SandboxOptions& options);
+
+// Runs the program once and returns the exit status bubblewrap passed on:
+// the program's own, or 128 + N when signal N ended it. A size-limited
+// volume is copied to image.dir / "volume-after" before its file system goes.
+// Throws TwinError when the sandbox could not be made, Interrupted when the
+// twin was asked to stop (the sandbox is gone by then).
+int run_in_sandbox(const Image& image, const std::filesystem::path& executable,
+                   const Scenario& scenario, const SandboxOptions& options);
+
+}  // namespace twin
