@@ -20,6 +20,9 @@ size_t screen_bytes(const Geometry& g) {
 // so the memory after the run holds every push's bytes at its place.
 std::vector<Frame> screens(const RunResult& r) {
   std::vector<Frame> frames;
+  const bool landed = std::any_of(r.pushes.begin(), r.pushes.end(),
+                                  [](const FbWrite& push) { return push.result > 0; });
+  if (!landed) return frames;  // nor is a screen of a size that was refused made up
   const size_t visible = screen_bytes(r.geometry);
   std::string memory(r.platform == Platform::kLinux ? r.display_memory.size() : visible, '\0');
   std::string screen(visible, '\0');

@@ -25,12 +25,12 @@ constexpr const char* kTwinComplaint = "restoremark-twin: ";
 // would not load, and the run would quietly lose its power driver, display
 // and virtual time).
 Arch checked_arch(const fs::path& executable, const RunOptions& options) {
-  std::string why;
-  const auto arch = options.arch ? options.arch : elf_arch(executable, why);
-  if (!arch) throw TwinError(why);
   if (const std::string problem = why_not_runnable(executable); !problem.empty()) {
     throw TwinError(problem);
   }
+  std::string why;
+  const auto arch = options.arch ? options.arch : elf_arch(executable, why);
+  if (!arch) throw TwinError(why);
   const std::string name(arch_name(*arch));
   if (*arch != Arch::kHost && access(emulator(*arch).c_str(), X_OK) != 0) {
     throw TwinError(emulator(*arch).string() + " is not installed: the twin runs " + name +

@@ -45,14 +45,6 @@ std::string solid_font(int width, int height) {
   return out.str();
 }
 
-int open_descriptors() {
-  int count = 0;
-  DIR* dir = opendir("/proc/self/fd");
-  while (const dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
-  closedir(dir);
-  return count - 1;  // the directory's own
-}
-
 class Console : public DeviceTest {
  protected:
   void SetUp() override {
@@ -62,7 +54,7 @@ class Console : public DeviceTest {
       ASSERT_EQ(mount("tmpfs", path, "tmpfs", 0, "mode=0755"), 0) << path;
     }
     std::ofstream("/dev/fb0").flush();
-    set_geometry("128 64 1");
+    set_geometry(128, 64, 1);
     install_font(solid_font(6, 16));
   }
   void TearDown() override {
@@ -74,8 +66,12 @@ class Console : public DeviceTest {
     DeviceTest::TearDown();
   }
 
-  static void set_geometry(const std::string& fb) {
-    std::ofstream(twin_control::kSettings) << "fb=" << fb << "\n";
+  // A screen whose virtual size is its visible size.
+  void set_geometry(unsigned width, unsigned height, unsigned bits_per_pixel) {
+    settings.xres = settings.xres_virtual = width;
+    settings.yres = settings.yres_virtual = height;
+    settings.bits_per_pixel = bits_per_pixel;
+    apply();
   }
   static void install_font(const std::string& text) { std::ofstream(kFontPath) << text; }
 
@@ -117,26 +113,28 @@ class Console : public DeviceTest {
 };
 
 TEST_F(Console, StartsWithoutWritingAndKeepsOneDescriptor) {
-  const int before = open_descriptors();
+  const int before = support::open_descriptors();
   EXPECT_EQ(stdout_of([&] { EXPECT_EQ(start(), 0); }), "");
   EXPECT_EQ(fs::file_size("/dev/fb0"), 0u);
-  EXPECT_EQ(open_descriptors(), before + 1);
+  EXPECT_EQ(support::open_descriptors(), before + 1);
   lcd_term();
   started_ = false;
-  EXPECT_EQ(open_descriptors(), before);
+  EXPECT_EQ(support::open_descriptors(), before);
 }
 
 TEST_F(Console, StartFailuresSayWhyAndLeaveNoDescriptor) {
-  const int before = open_descriptors();
-  set_geometry("refuse");
+  const int before = support::open_descriptors();
+  settings.fb_info_refused = true;
+  apply();
   EXPECT_EQ(stdout_of([&] { EXPECT_EQ(start(), 1); }),
             "Failed to obtain the display information.\n");
-  set_geometry("100 64 1");
+  settings.fb_info_refused = false;
+  set_geometry(100, 64, 1);
   EXPECT_EQ(stdout_of([&] { EXPECT_EQ(start(), 1); }),
             "Unsupported display geometry 100x64 at 1 bits per pixel.\n");
   unlink("/dev/fb0");
   EXPECT_EQ(stdout_of([&] { EXPECT_EQ(start(), 1); }), "Failed to open the display device.\n");
-  EXPECT_EQ(open_descriptors(), before);
+  EXPECT_EQ(support::open_descriptors(), before);
 }
 
 TEST_F(Console, ClearPushesTheBackgroundOfTheBitmapsMode) {
@@ -179,9 +177,11 @@ TEST_F(Console, LongLineIsCutAtTheScreensCapacity) {
 
 TEST_F(Console, PushThatTakesSomeBytesCountsAsDoneOneThatTakesNoneDoesNot) {
   ASSERT_EQ(start(), 0);
-  std::ofstream(twin_control::kSettings) << "fb=128 64 1\nfbwrite=100\n";
+  settings.fb_takes = 100;
+  apply();
   EXPECT_EQ(stdout_of([] { EXPECT_EQ(lcd_update(), 0); }), "");
-  std::ofstream(twin_control::kSettings) << "fb=128 64 1\nfbwrite=0\n";
+  settings.fb_takes = 0;
+  apply();
   EXPECT_EQ(stdout_of([] {
               EXPECT_EQ(lcd_update(), 1);
               EXPECT_EQ(lcd_clear(), 1);
@@ -223,7 +223,7 @@ TEST_F(Console, MissingFontDoesNotStopTheConsole) {
 }
 
 TEST_F(Console, DeeperPixelsPushTheWholeImage) {
-  set_geometry("128 64 8");
+  set_geometry(128, 64, 8);
   ASSERT_EQ(start(), 0);
   lcd_puts("A");
   const auto f = frames(8192);
@@ -244,7 +244,7 @@ static_assert(offsetof(fb_var_screeninfo, yres) == 4);
 static_assert(offsetof(fb_var_screeninfo, bits_per_pixel) == 24);
 
 TEST_F(Console, ImageSizeComesFromTheVirtualWidthRowsAndDepth) {
-  set_geometry("136 48 2");
+  set_geometry(136, 48, 2);
   ASSERT_EQ(start(), 0);
   lcd_clear();
   EXPECT_EQ(fs::file_size("/dev/fb0"), 136u * 48 * 2 / 8);

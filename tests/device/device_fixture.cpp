@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "control.h"
 
@@ -18,13 +17,6 @@ void mount_tmpfs(const char* path) {
   ASSERT_EQ(mount("tmpfs", path, "tmpfs", 0, "mode=0755"), 0) << path << ": " << strerror(errno);
 }
 
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 }  // namespace
 
 void DeviceTest::SetUp() {
@@ -34,8 +26,8 @@ void DeviceTest::SetUp() {
   fs::create_directories("/sys/class/leds");
   fs::create_directories(twin_control::kDir);
   std::ofstream(twin_control::kJournal).flush();
-  std::ofstream(twin_control::kAnswers).flush();
-  std::ofstream(twin_control::kSettings).flush();
+  settings = {};
+  apply();
 }
 
 void DeviceTest::TearDown() {
@@ -43,13 +35,7 @@ void DeviceTest::TearDown() {
   for (const char* path : {"/run", "/usr/bin", "/sys/class"}) umount2(path, MNT_DETACH);
 }
 
-twin::LedClassLayout DeviceTest::all_leds() {
-  twin::LedClassLayout layout;
-  for (const char* name : twin::kLedNames) {
-    for (const char* attribute : twin::kLedAttributes) layout.leds[name].insert(attribute);
-  }
-  return layout;
-}
+twin::LedClassLayout DeviceTest::all_leds() { return twin::led_layout(twin::Scenario{}); }
 
 void DeviceTest::use_leds(const twin::LedClassLayout& layout) {
   leds_.reset();
@@ -63,31 +49,18 @@ void DeviceTest::install_tool(const std::string& name) {
   fs::permissions(target, fs::perms(0755));
 }
 
-void DeviceTest::answer(const std::string& tool, const std::string& option, twin::ToolAnswer a) {
-  std::ofstream(twin_control::kAnswers, std::ios::app)
-      << tool << " " << option << (a.by_signal ? " signal " : " exit ") << a.value << "\n";
+void DeviceTest::apply() {
+  ASSERT_TRUE(twin_settings::write_settings(settings, twin_control::kSettings));
 }
 
-void DeviceTest::set_tools_talk() { std::ofstream(twin_control::kSettings) << "tools=talk\n"; }
+void DeviceTest::answer(const std::string& tool, const std::string& option, twin::ToolAnswer a) {
+  ASSERT_TRUE(twin_settings::set_answer(settings, tool.c_str(), option.c_str(), a.by_signal, a.value));
+  apply();
+}
 
 twin::RunResult DeviceTest::recorded() const {
   twin::RunResult result;
-  result.events = twin::parse_journal(slurp(twin_control::kJournal));
+  result.records = twin::decode_journal(support::read_file(twin_control::kJournal));
+  twin::build_views(result, twin::Scenario{});
   return result;
-}
-
-std::string DeviceTest::stdout_of(const std::function<void()>& call) {
-  fflush(stdout);
-  char path[] = "/tmp/device-test-stdout.XXXXXX";
-  const int file = mkstemp(path);
-  const int saved = dup(1);
-  dup2(file, 1);
-  call();
-  fflush(stdout);
-  dup2(saved, 1);
-  close(saved);
-  close(file);
-  std::string text = slurp(path);
-  unlink(path);
-  return text;
 }

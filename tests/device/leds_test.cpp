@@ -8,13 +8,8 @@
 
 namespace {
 
-using Write = std::tuple<std::string, std::string, std::string>;
-
-std::vector<Write> writes(const twin::RunResult& r) {
-  std::vector<Write> out;
-  for (const auto& w : r.led_writes()) out.emplace_back(w.led, w.attribute, w.text);
-  return out;
-}
+using expect::Write;
+using expect::writes;
 
 class Leds : public DeviceTest {
  protected:
@@ -28,7 +23,7 @@ TEST_F(Leds, OnWritesTheBrightnessInDecimal) {
   EXPECT_EQ(led_on(0, 255), 0);
   EXPECT_EQ(led_on(6, 0), 0);
   EXPECT_EQ(led_on(8, 7), 0);
-  EXPECT_EQ(writes(recorded()), (std::vector<Write>{{"LED1:YELLOW:PIN1", "brightness", "255\n"},
+  EXPECT_EQ(writes(recorded()), (expect::Writes{{"LED1:YELLOW:PIN1", "brightness", "255\n"},
                                                     {"LED7:RED", "brightness", "0\n"},
                                                     {"LED9:BLUE:BLUETOOTH", "brightness", "7\n"}}));
 }
@@ -36,14 +31,14 @@ TEST_F(Leds, OnWritesTheBrightnessInDecimal) {
 TEST_F(Leds, OffAndBlinkStopWriteZeroToOneAttributeEach) {
   EXPECT_EQ(led_off(3), 0);
   EXPECT_EQ(led_blink_stop(3), 0);
-  EXPECT_EQ(writes(recorded()), (std::vector<Write>{{"LED4:YELLOW:PIN4", "brightness", "0\n"},
+  EXPECT_EQ(writes(recorded()), (expect::Writes{{"LED4:YELLOW:PIN4", "brightness", "0\n"},
                                                     {"LED4:YELLOW:PIN4", "delay_on", "0\n"}}));
 }
 
 TEST_F(Leds, BlinkStartWritesOnTimeThenOffTime) {
   EXPECT_EQ(led_blink_start(7, 500, 250), 0);
   EXPECT_EQ(led_blink_start(7, 51, 51), 0);
-  EXPECT_EQ(writes(recorded()), (std::vector<Write>{{"LED8:GREEN", "delay_on", "500\n"},
+  EXPECT_EQ(writes(recorded()), (expect::Writes{{"LED8:GREEN", "delay_on", "500\n"},
                                                     {"LED8:GREEN", "delay_off", "250\n"},
                                                     {"LED8:GREEN", "delay_on", "51\n"},
                                                     {"LED8:GREEN", "delay_off", "51\n"}}));
@@ -56,21 +51,22 @@ TEST_F(Leds, BlinkRatesOf50msOrLessAreRefusedBeforeAnyOpen) {
               "LED Test: Error blink rate not supported\n");
     EXPECT_EQ(result, 1);
   }
-  EXPECT_TRUE(recorded().led_writes().empty());
+  EXPECT_TRUE(recorded().led_writes.empty());
 }
 
 TEST_F(Leds, LargeBlinkTimesAreWrittenUnsigned) {
   EXPECT_EQ(led_blink_start(0, 4000000000u, 100), 0);
-  EXPECT_EQ(recorded().led_writes().at(0).text, "4000000000\n");
+  EXPECT_EQ(recorded().led_writes.at(0).text, "4000000000\n");
 }
 
 TEST_F(Leds, RefusedValueStillCountsAsDone) {
   auto layout = all_leds();
-  layout.refusing = {"LED1:YELLOW:PIN1/brightness", "LED8:GREEN/delay_off"};
+  layout["LED1:YELLOW:PIN1"].refusing = {"brightness"};
+  layout["LED8:GREEN"].refusing = {"delay_off"};
   use_leds(layout);
   EXPECT_EQ(led_on(0, 255), 0);
   EXPECT_EQ(led_blink_start(7, 500, 500), 0);
-  const auto w = recorded().led_writes();
+  const auto w = recorded().led_writes;
   ASSERT_EQ(w.size(), 3u);
   EXPECT_FALSE(w[0].accepted);
   EXPECT_TRUE(w[1].accepted);
@@ -79,7 +75,7 @@ TEST_F(Leds, RefusedValueStillCountsAsDone) {
 
 TEST_F(Leds, MissingDirectoryIsNotAvailableWithEachOperationsWording) {
   auto layout = all_leds();
-  layout.leds.erase("LED2:YELLOW:PIN2");
+  layout.erase("LED2:YELLOW:PIN2");
   use_leds(layout);
   int results[4];
   const std::string out = stdout_of([&] {
@@ -94,12 +90,12 @@ TEST_F(Leds, MissingDirectoryIsNotAvailableWithEachOperationsWording) {
             "LED Test: Error LED not available.\n"
             "LED Test: Error LED not available.\n");
   for (int r : results) EXPECT_EQ(r, 1);
-  EXPECT_TRUE(recorded().led_writes().empty());
+  EXPECT_TRUE(recorded().led_writes.empty());
 }
 
 TEST_F(Leds, MissingAttributeIsAnOpenFailureNamingIt) {
   auto layout = all_leds();
-  layout.leds["LED1:YELLOW:PIN1"] = {"delay_off"};
+  layout["LED1:YELLOW:PIN1"].missing = {"brightness", "delay_on"};
   use_leds(layout);
   int results[4];
   const std::string out = stdout_of([&] {
@@ -116,18 +112,18 @@ TEST_F(Leds, MissingAttributeIsAnOpenFailureNamingIt) {
             "LED Test: Error failed to open file /sys/class/leds/LED1:YELLOW:PIN1/delay_on\n"
             "LED Test: Error failed to open file /sys/class/leds/LED1:YELLOW:PIN1/delay_on\n");
   for (int r : results) EXPECT_EQ(r, 1);
-  EXPECT_TRUE(recorded().led_writes().empty());
+  EXPECT_TRUE(recorded().led_writes.empty());
 }
 
 TEST_F(Leds, MissingDelayOffLeavesDelayOnUnwritten) {
   auto layout = all_leds();
-  layout.leds["LED8:GREEN"].erase("delay_off");
+  layout["LED8:GREEN"].missing = {"delay_off"};
   use_leds(layout);
   int result = 0;
   EXPECT_EQ(stdout_of([&] { result = led_blink_start(7, 500, 500); }),
             "LED Test: Error failed to open file /sys/class/leds/LED8:GREEN/delay_off\n");
   EXPECT_EQ(result, 1);
-  EXPECT_TRUE(recorded().led_writes().empty());
+  EXPECT_TRUE(recorded().led_writes.empty());
 }
 
 TEST_F(Leds, IndexOutsideTheTableIsAnLedThatIsNotThere) {
@@ -150,11 +146,11 @@ TEST_F(Leds, IndexOutsideTheTableIsAnLedThatIsNotThere) {
 TEST_F(Leds, StatusTellsWhetherTheFirstBrightnessExists) {
   std::string out = stdout_of([] { EXPECT_EQ(get_led_status(), 1); });
   auto layout = all_leds();
-  layout.leds["LED1:YELLOW:PIN1"].erase("brightness");
+  layout["LED1:YELLOW:PIN1"].missing = {"brightness"};
   use_leds(layout);
   out += stdout_of([] { EXPECT_EQ(get_led_status(), 0); });
   EXPECT_EQ(out, "");
-  EXPECT_TRUE(recorded().led_writes().empty());
+  EXPECT_TRUE(recorded().led_writes.empty());
 }
 
 TEST_F(Leds, FileOpenGivesAWritableStreamOrNullWithErrno) {
@@ -162,7 +158,7 @@ TEST_F(Leds, FileOpenGivesAWritableStreamOrNullWithErrno) {
   ASSERT_NE(stream, nullptr);
   fputs("12\n", stream);
   fclose(stream);
-  EXPECT_EQ(recorded().led_writes().at(0).text, "12\n");
+  EXPECT_EQ(recorded().led_writes.at(0).text, "12\n");
   errno = 0;
   EXPECT_EQ(led_file_open(8, "/trigger"), nullptr);
   EXPECT_EQ(errno, EACCES);

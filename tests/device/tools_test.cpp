@@ -23,7 +23,7 @@ class ToolRunners : public DeviceTest {
   }
   std::vector<Argv> argvs() const {
     std::vector<Argv> out;
-    for (const auto& call : recorded().tool_calls()) out.push_back(call.argv);
+    for (const auto& call : recorded().tool_calls) out.push_back(call.argv);
     return out;
   }
 };
@@ -84,13 +84,14 @@ TEST_F(ToolRunners, ChildInheritsOpenDescriptors) {
   ASSERT_GE(fd, 0);
   EXPECT_EQ(sys_orvex_auth("--make-factory", nullptr, nullptr, nullptr), 0);
   close(fd);
-  const std::string seen = recorded().tool_calls().at(0).descriptors;
+  const std::string seen = recorded().tool_calls.at(0).descriptors;
   EXPECT_NE(seen.find(std::to_string(fd) + "=/run/restoremark-twin/settings"), std::string::npos)
       << seen;
 }
 
 TEST_F(ToolRunners, PendingOutputIsWrittenBeforeTheToolRuns) {
-  set_tools_talk();
+  settings.tools_talk = true;
+  apply();
   const std::string out = stdout_of([] {
     printf("before the tool, ");
     sys_orvex_msd("--stop");

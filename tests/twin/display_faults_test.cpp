@@ -6,17 +6,14 @@
 #include <cstdio>
 #include <functional>
 
-#include "expectations.h"
-#include "fault_helpers.h"
+#include "twin_fixture.h"
 
 using namespace expect;
 
 namespace {
 
-const std::string kBannerLine = "K300-RESTOREMARK-V1-0";
-const std::string kDisplayLine = "Failed to initialise the display '/dev/fb0'.\n";
 
-using DisplayFaults = FaultScenario;
+using DisplayFaults = TwinTest;
 
 // The screen after `lines`, computed on a screen 32 rows taller and cut to
 // the display's bottom rows: the console scrolls whole images, so a line
@@ -38,11 +35,6 @@ std::vector<std::string> expected_screen(
   return {rows.end() - g.height, rows.end()};
 }
 
-std::vector<std::vector<std::string>> screens(const twin::RunResult& r) {
-  std::vector<std::vector<std::string>> out;
-  for (const auto& frame : r.frames()) out.push_back(frame.rows());
-  return out;
-}
 
 // --- geometries --------------------------------------------------------------
 
@@ -59,7 +51,7 @@ TEST_F(DisplayFaults, OddGeometriesShowTheNewestLinesCutToTheirWidth) {
     auto scenario = preset("success");
     scenario.geometry = g;
     const auto r = run(scenario);
-    expect_clean_end(r, 0);
+    expect_exit(r, 0);
     EXPECT_EQ(r.out, kBanner + "Success.\n");
     EXPECT_EQ(screens(r), (std::vector<std::vector<std::string>>{
                               blank(g), expected_screen(g, {kBannerLine}),
@@ -73,9 +65,9 @@ TEST_F(DisplayFaults, EveryCommonPixelDepthPushesTheWholeImageWithTheRestBlank) 
     auto scenario = preset("factory-refused");
     scenario.geometry = {64, 32, depth};
     const auto r = run(scenario);
-    expect_clean_end(r, 1);
+    expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + "Error.\n");
-    const auto frames = r.frames();
+    const auto frames = r.frames;
     ASSERT_EQ(frames.size(), 3u);
     const size_t size = 64 * 32 * depth / 8;
     for (const auto& frame : frames) {
@@ -98,10 +90,10 @@ TEST_F(DisplayFaults, DisplaysTooLargeToAddressAreRefusedLikeADisplayThatCannotS
     auto scenario = preset("success");
     scenario.geometry = geometry;
     const auto r = run(scenario);
-    expect_clean_end(r, 1);
+    expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + "Unsupported display geometry " + text + " bits per pixel.\n");
     EXPECT_EQ(r.log(), kDisplayLine);
-    EXPECT_TRUE(r.frames().empty());
+    EXPECT_TRUE(r.frames.empty());
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
   }
 }
@@ -183,7 +175,7 @@ TEST_F(DisplayFaults, FontsTheReaderRefusesLeaveBlankLinesAndTheRunGoesOn) {
     SCOPED_TRACE(name);
     use_font(text);
     const auto r = run(preset("success"));
-    expect_clean_end(r, 0);
+    expect_exit(r, 0);
     EXPECT_EQ(r.out, kBanner + message + "Success.\n");
     EXPECT_EQ(screens(r), (std::vector<std::vector<std::string>>(3, blank(g))));
   }
@@ -225,7 +217,7 @@ TEST_F(DisplayFaults, FontsLoadedDespiteTheirFlawsDrawTheGlyphsTheyHold) {
     SCOPED_TRACE(name);
     use_font(text);
     const auto r = run(preset("success"));
-    expect_clean_end(r, 0);
+    expect_exit(r, 0);
     EXPECT_EQ(r.out, kBanner + message + "Success.\n");
     EXPECT_EQ(screens(r), (std::vector<std::vector<std::string>>{
                               blank(g), expected_screen(g, {kBannerLine}, has_glyph),
@@ -248,10 +240,10 @@ TEST_F(DisplayFaults, FontLargerThanTheConsoleCellIsClippedToTheImage) {
     auto scenario = preset("restore-refused");
     scenario.geometry = g;
     const auto r = run(scenario);
-    expect_clean_end(r, 1);
+    expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + "Error.\n");
     EXPECT_EQ(r.log(), kRestoreLine);
-    const auto frames = r.frames();
+    const auto frames = r.frames;
     ASSERT_EQ(frames.size(), 3u);
     for (const auto& frame : frames) EXPECT_EQ(frame.bytes.size(), g.width * g.height / 8);
     EXPECT_NE(frames[2].rows(), blank(g));

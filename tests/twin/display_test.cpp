@@ -3,44 +3,34 @@
 // cannot be drawn on ends the run.
 #include <unistd.h>
 
-#include "expectations.h"
-#include "fault_helpers.h"
+#include "twin_fixture.h"
 
 using namespace expect;
 
 namespace {
 
-const std::string kDisplayLine = "Failed to initialise the display '/dev/fb0'.\n";
 
-// Runs with the made-up test font, so that every screen can be computed.
-class Display : public FaultScenario {
- protected:
-  std::vector<std::vector<std::string>> screens(const twin::RunResult& r) {
-    std::vector<std::vector<std::string>> out;
-    for (const auto& frame : r.frames()) out.push_back(frame.rows());
-    return out;
-  }
-};
+using Display = TwinTest;
 
 TEST_F(Display, SuccessShowsBannerThenOutcomeAndTouchesNoLed) {
   const auto r = run(preset("success"));
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.exit_status, 0);
-  EXPECT_TRUE(r.led_writes().empty());
+  EXPECT_TRUE(r.led_writes.empty());
   const twin::Geometry g;
   EXPECT_EQ(screens(r), (std::vector<std::vector<std::string>>{
                             blank(g),
                             screen(g, {"K300-RESTOREMARK-V1-0"}),
                             screen(g, {"K300-RESTOREMARK-V1-0", "Success."})}));
-  for (const auto& frame : r.frames()) EXPECT_EQ(frame.bytes.size(), 1024u);
-  EXPECT_EQ(r.display_bytes.size(), 3 * 1024u);  // whole images, one after another
+  for (const auto& frame : r.frames) EXPECT_EQ(frame.bytes.size(), 1024u);
+  EXPECT_EQ(r.display_memory.size(), 3 * 1024u);  // whole images, one after another
   EXPECT_EQ(trace(r),
-            "T(--stop) T(--make-factory) T(--make-restore) T(--remove) P(accepted) S(10)");
+            "T(--stop) D D T(--make-factory) T(--make-restore) D Y T(--remove) Y P(accepted) S(10)");
   EXPECT_EQ(r.log(), std::nullopt);
 }
 
 TEST_F(Display, ToolsInheritTheDisplayDescriptor) {
-  const auto calls = run(preset("success")).tool_calls();
+  const auto calls = run(preset("success")).tool_calls;
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_NE(calls[1].descriptors.find("=/dev/fb0"), std::string::npos) << calls[1].descriptors;
   EXPECT_EQ(calls[3].descriptors.find("=/dev/fb0"), std::string::npos) << calls[3].descriptors;
@@ -51,8 +41,8 @@ TEST_F(Display, RefusedFactoryFlagEndsWithErrorOnTheBottomLine) {
   EXPECT_EQ(r.out, kBanner + "Error.\n");
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.log(), kFactoryLine);
-  EXPECT_TRUE(r.led_writes().empty());
-  const auto frames = r.frames();
+  EXPECT_TRUE(r.led_writes.empty());
+  const auto frames = r.frames;
   ASSERT_EQ(frames.size(), 3u);
   EXPECT_EQ(frames.back().rows(), screen({}, {"K300-RESTOREMARK-V1-0", "Error."}));
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
@@ -65,8 +55,8 @@ TEST_F(Display, DisplayThatCannotStartEndsTheRunWithItsLogLine) {
   EXPECT_EQ(r.log(), kDisplayLine);
   EXPECT_EQ(r.log()->size(), 45u);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
-  EXPECT_TRUE(r.frames().empty());
-  EXPECT_TRUE(r.led_writes().empty());
+  EXPECT_TRUE(r.frames.empty());
+  EXPECT_TRUE(r.led_writes.empty());
 }
 
 TEST_F(Display, ReadOnlyDisplayMeansLedMode) {
@@ -74,7 +64,7 @@ TEST_F(Display, ReadOnlyDisplayMeansLedMode) {
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(writes(r), concat(kStartPattern, kSuccessPattern));
-  EXPECT_TRUE(r.frames().empty());
+  EXPECT_TRUE(r.frames.empty());
 }
 
 TEST_F(Display, NarrowScreenCutsTheBannerToTwentyCharacters) {
@@ -82,7 +72,7 @@ TEST_F(Display, NarrowScreenCutsTheBannerToTwentyCharacters) {
   scenario.geometry = {120, 64, 1};
   const auto r = run(scenario);
   EXPECT_EQ(r.exit_status, 0);
-  const auto frames = r.frames();
+  const auto frames = r.frames;
   ASSERT_EQ(frames.size(), 3u);
   EXPECT_EQ(frames[1].rows(), screen(scenario.geometry, {"K300-RESTOREMARK-V1-"}));
   EXPECT_EQ(frames[2].rows(), screen(scenario.geometry, {"K300-RESTOREMARK-V1-0", "Success."}));
@@ -93,8 +83,8 @@ TEST_F(Display, OneLineScreenShowsOnlyTheNewestLine) {
   scenario.geometry = {64, 16, 1};
   const auto r = run(scenario);
   EXPECT_EQ(r.exit_status, 0);
-  ASSERT_EQ(r.frames().size(), 3u);
-  EXPECT_EQ(r.frames()[2].rows(), screen(scenario.geometry, {"Success."}));
+  ASSERT_EQ(r.frames.size(), 3u);
+  EXPECT_EQ(r.frames[2].rows(), screen(scenario.geometry, {"Success."}));
 }
 
 TEST_F(Display, DeeperPixelsPushTheWholeImageWithTheRestBlank) {
@@ -102,7 +92,7 @@ TEST_F(Display, DeeperPixelsPushTheWholeImageWithTheRestBlank) {
   scenario.geometry = {128, 64, 8};
   const auto r = run(scenario);
   EXPECT_EQ(r.exit_status, 0);
-  const auto frames = r.frames();
+  const auto frames = r.frames;
   ASSERT_EQ(frames.size(), 3u);
   EXPECT_EQ(frames[2].bytes.size(), 8192u);
   EXPECT_EQ(frames[2].rows(), screen(scenario.geometry, {"K300-RESTOREMARK-V1-0", "Success."}));
@@ -128,7 +118,7 @@ TEST_F(Display, UndrawableGeometriesEndLikeADisplayThatCannotStart) {
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.log(), kDisplayLine);
-    EXPECT_TRUE(r.frames().empty());
+    EXPECT_TRUE(r.frames.empty());
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
   }
 }
@@ -138,8 +128,8 @@ TEST_F(Display, MissingFontStillRunsTheConsoleWithEmptyLines) {
   const auto r = run(preset("success"));
   EXPECT_EQ(r.out, kBanner + "Failed to open font file - /usr/share/fonts/6x16.bdf\nSuccess.\n");
   EXPECT_EQ(r.exit_status, 0);
-  ASSERT_EQ(r.frames().size(), 3u);
-  for (const auto& frame : r.frames()) EXPECT_EQ(frame.rows(), blank({}));
+  ASSERT_EQ(r.frames.size(), 3u);
+  for (const auto& frame : r.frames) EXPECT_EQ(frame.rows(), blank({}));
 }
 
 TEST_F(Display, DisplayThatTakesPartOfAPushCountsAsUpdated) {
@@ -148,7 +138,7 @@ TEST_F(Display, DisplayThatTakesPartOfAPushCountsAsUpdated) {
   const auto r = run(scenario);
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.exit_status, 0);
-  EXPECT_EQ(r.display_bytes.size(), 300u);
+  EXPECT_EQ(r.display_memory.size(), 300u);
 }
 
 TEST_F(Display, DisplayThatTakesNothingIsReportedAtEachPush) {

@@ -6,25 +6,15 @@
 // the tool calls and what the indicator showed.
 #include <csignal>
 
-#include "expectations.h"
-#include "fault_helpers.h"
+#include "twin_fixture.h"
 
 using namespace expect;
 
 namespace {
 
-const std::string kLogPath = "/mnt/vfat/K300-RESTOREMARK-V1-0.log";
-const std::string kLogNotUpdated = "Failed to update the log file '" + kLogPath + "'.\n";
-const std::string kLogNotStarted = "Failed to start the log file '" + kLogPath + "'.\n";
-const std::string kStopFailed = "Failed to stop the Mass Storage Device export.\n";
-const std::string kStartFailed = "Failed to start the Mass Storage Device export.\n";
-const std::string kRemoveFailed = "Failed to remove '/usr/local/main-user/install'.\n";
-const std::string kPowerNotOpened = "Failed to open the power management device.\n";
-const std::string kBannerLine = "K300-RESTOREMARK-V1-0";
-
 constexpr twin::ToolAnswer kRefused{false, 1};
 
-using FaultMatrix = FaultScenario;
+using FaultMatrix = TwinTest;
 
 // --- a full volume: the log can be created but takes no line ----------------
 
@@ -62,15 +52,15 @@ TEST_F(FaultMatrix, FullVolumeReportsEachLostLogLineAndNeverSuccess) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto r = run(c.scenario);
-    expect_clean_end(r, 1);
+    expect_exit(r, 1);
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(argvs(r), c.calls);
     EXPECT_EQ(r.log(), "");  // created, but no room for its line
     EXPECT_EQ(volume_names(r), kFullVolumeWithLog);
     EXPECT_EQ(r.volume.at("notes.txt"), "a user's file that no step may touch\n");
     EXPECT_EQ(last_screen(r), screen({}, {kBannerLine, c.last_line}));
-    EXPECT_TRUE(r.power_requests().empty());
-    EXPECT_TRUE(r.led_writes().empty());
+    EXPECT_TRUE(r.power_requests.empty());
+    EXPECT_TRUE(r.led_writes.empty());
   }
 }
 
@@ -78,22 +68,22 @@ TEST_F(FaultMatrix, FullVolumeWithADisplayThatCannotStartReportsTheLostDisplayLi
   auto scenario = full_volume({});
   scenario.display_info_fails = true;
   const auto r = run(scenario);
-  expect_clean_end(r, 1);
+  expect_exit(r, 1);
   EXPECT_EQ(r.out, kBanner + "Failed to obtain the display information.\n" + kLogNotUpdated);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
   EXPECT_EQ(r.log(), "");
   EXPECT_EQ(volume_names(r), kFullVolumeWithLog);
-  EXPECT_TRUE(r.frames().empty());
+  EXPECT_TRUE(r.frames.empty());
 }
 
 TEST_F(FaultMatrix, FullVolumeDoesNotStandInTheWayOfSuccess) {
   const auto r = run(full_volume({}));
-  expect_clean_end(r, 0);
+  expect_exit(r, 0);
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove}));
   EXPECT_EQ(volume_names(r), (std::set<std::string>{"filler.bin", "notes.txt"}));
-  ASSERT_EQ(r.power_requests().size(), 1u);
-  EXPECT_TRUE(r.power_requests()[0].accepted);
+  ASSERT_EQ(r.power_requests.size(), 1u);
+  EXPECT_TRUE(r.power_requests[0].accepted);
 }
 
 // --- a read-only volume ------------------------------------------------------
@@ -102,12 +92,12 @@ TEST_F(FaultMatrix, ReadOnlyVolumeEndsTheRunBeforeTheDisplayStarts) {
   twin::Scenario scenario;
   scenario.volume_readonly = true;
   const auto r = run(scenario);
-  expect_clean_end(r, 1);
+  expect_exit(r, 1);
   EXPECT_EQ(r.out, kBanner + kLogNotStarted);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
   EXPECT_EQ(volume_names(r), kUntouchedVolume);
-  EXPECT_TRUE(r.frames().empty());
-  EXPECT_TRUE(r.led_writes().empty());
+  EXPECT_TRUE(r.frames.empty());
+  EXPECT_TRUE(r.led_writes.empty());
   EXPECT_FALSE(r.main_user_install_left);
 }
 
@@ -123,14 +113,14 @@ TEST_F(FaultMatrix, ToolThatCannotBeRunFailsItsStepWhetherMissingOrNotExecutable
     };
 
     const auto no_export = without({twin::kMsd});
-    expect_clean_end(no_export, 1);
+    expect_exit(no_export, 1);
     EXPECT_EQ(no_export.out, kBanner + kStopFailed + kStartFailed);
     EXPECT_EQ(argvs(no_export), (std::vector<Argv>{kRemove}));
     EXPECT_EQ(volume_names(no_export), kUntouchedVolume);
-    EXPECT_TRUE(no_export.frames().empty());
+    EXPECT_TRUE(no_export.frames.empty());
 
     const auto no_auth = without({twin::kAuth});
-    expect_clean_end(no_auth, 1);
+    expect_exit(no_auth, 1);
     EXPECT_EQ(no_auth.out, kBanner + "Error.\n" + kRemoveFailed);
     EXPECT_EQ(argvs(no_auth), (std::vector<Argv>{kStop, kStart}));
     EXPECT_EQ(no_auth.log(), kFactoryLine);
@@ -138,9 +128,9 @@ TEST_F(FaultMatrix, ToolThatCannotBeRunFailsItsStepWhetherMissingOrNotExecutable
     EXPECT_EQ(last_screen(no_auth), screen({}, {kBannerLine, "Error."}));
 
     const auto neither = without({twin::kMsd, twin::kAuth});
-    expect_clean_end(neither, 1);
+    expect_exit(neither, 1);
     EXPECT_EQ(neither.out, kBanner + kStopFailed + kRemoveFailed + kStartFailed);
-    EXPECT_TRUE(neither.tool_calls().empty());
+    EXPECT_TRUE(neither.tool_calls.empty());
     EXPECT_EQ(volume_names(neither), kUntouchedVolume);
     EXPECT_TRUE(neither.main_user_install_left);
   }
@@ -157,33 +147,33 @@ std::string signal_name(int number) { return std::string("SIG") + sigabbrev_np(n
 // it, and checks the run against `check`. The killed call is the one at
 // `call` in the tool calls.
 template <typename Check>
-void for_each_signal(FaultScenario& test, twin::Scenario base, const char* tool, const char* option,
+void for_each_signal(TwinTest& test, twin::Scenario base, const char* tool, const char* option,
                      size_t call, Check check) {
   for (const int number : kSignals) {
     SCOPED_TRACE(signal_name(number));
     auto scenario = base;
     scenario.answer(tool, option, {true, number});
     const auto r = test.run_on_leds(scenario);
-    const auto calls = r.tool_calls();
+    const auto calls = r.tool_calls;
     ASSERT_GT(calls.size(), call);
-    EXPECT_EQ(calls[call].outcome, "signal " + std::to_string(number));
+    EXPECT_EQ(calls[call].ended, "killed by " + signal_name(number));
     check(r);
   }
 }
 
 TEST_F(FaultMatrix, ExportStopKilledBySignalTouchesNothing) {
   for_each_signal(*this, {}, twin::kMsd, "--stop", 0, [](const twin::RunResult& r) {
-    expect_clean_end(r, 1);
+    expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + kStopFailed);
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
     EXPECT_EQ(volume_names(r), kUntouchedVolume);
-    EXPECT_TRUE(r.led_writes().empty());
+    EXPECT_TRUE(r.led_writes.empty());
   });
 }
 
 TEST_F(FaultMatrix, FactoryFlagKilledBySignalIsARefusal) {
   for_each_signal(*this, {}, twin::kAuth, "--make-factory", 1, [](const twin::RunResult& r) {
-    expect_clean_end(r, 1);
+    expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + "Error.\n");
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
     EXPECT_EQ(r.log(), kFactoryLine);
@@ -193,7 +183,7 @@ TEST_F(FaultMatrix, FactoryFlagKilledBySignalIsARefusal) {
 
 TEST_F(FaultMatrix, RestoreFlagKilledBySignalIsARefusal) {
   for_each_signal(*this, {}, twin::kAuth, "--make-restore", 2, [](const twin::RunResult& r) {
-    expect_clean_end(r, 1);
+    expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + "Error.\n");
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove, kStart}));
     EXPECT_EQ(r.log(), kRestoreLine);
@@ -203,12 +193,12 @@ TEST_F(FaultMatrix, RestoreFlagKilledBySignalIsARefusal) {
 
 TEST_F(FaultMatrix, MainUserRemovalKilledBySignalLeavesTheRunSuccessful) {
   for_each_signal(*this, {}, twin::kAuth, "--remove", 3, [](const twin::RunResult& r) {
-    expect_clean_end(r, 0);
+    expect_exit(r, 0);
     EXPECT_EQ(r.out, kBanner + "Success.\n" + kRemoveFailed);
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove}));
     EXPECT_TRUE(r.main_user_install_left);
     EXPECT_EQ(r.log(), std::nullopt);
-    EXPECT_EQ(r.power_requests().size(), 1u);
+    EXPECT_EQ(r.power_requests.size(), 1u);
   });
 }
 
@@ -216,7 +206,7 @@ TEST_F(FaultMatrix, ExportRestartKilledBySignalIsReported) {
   twin::Scenario refused;
   refused.answer(twin::kAuth, "--make-factory", kRefused);
   for_each_signal(*this, refused, twin::kMsd, "--start", 3, [](const twin::RunResult& r) {
-    expect_clean_end(r, 1);
+    expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + "Error.\n" + kStartFailed);
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
     EXPECT_EQ(r.log(), kFactoryLine);
@@ -237,10 +227,10 @@ TEST_F(FaultMatrix, LedClassRefusingEveryValueChangesNothingButTheLeds) {
     auto s = scenario;
     if (refuse_factory) s.answer(twin::kAuth, "--make-factory", kRefused);
     const auto r = run_on_leds(s);
-    expect_clean_end(r, refuse_factory ? 1 : 0);
+    expect_exit(r, refuse_factory ? 1 : 0);
     EXPECT_EQ(r.out, kBanner + (refuse_factory ? "Error.\n" : "Success.\n"));
     EXPECT_EQ(writes(r), concat(kStartPattern, refuse_factory ? kFailurePattern : kSuccessPattern));
-    for (const auto& w : r.led_writes()) EXPECT_FALSE(w.accepted) << w.led << "/" << w.attribute;
+    for (const auto& w : r.led_writes) EXPECT_FALSE(w.accepted) << w.led << "/" << w.attribute;
     EXPECT_EQ(picture(r), ".........");
   }
 }
@@ -249,7 +239,7 @@ TEST_F(FaultMatrix, DeviceWithoutLedsReportsEveryOperationAndStillSucceeds) {
   twin::Scenario scenario;
   for (int led = 0; led < 9; ++led) scenario.missing_leds.insert(led);
   const auto r = run_on_leds(scenario);
-  expect_clean_end(r, 0);
+  expect_exit(r, 0);
   const std::string off = "LED Test: Error LED not available.\n";
   const std::string on = "LED Test: Error LED not availiable.\n";
   std::string start;
@@ -258,8 +248,8 @@ TEST_F(FaultMatrix, DeviceWithoutLedsReportsEveryOperationAndStillSucceeds) {
   std::string result = off;                   // led_blink_stop(7)
   for (int i = 0; i < 7; ++i) result += on;   // led_on(0..5), led_on(7)
   EXPECT_EQ(r.out, kBanner + start + "Success.\n" + result);
-  EXPECT_TRUE(r.led_writes().empty());
-  EXPECT_EQ(r.power_requests().size(), 1u);
+  EXPECT_TRUE(r.led_writes.empty());
+  EXPECT_EQ(r.power_requests.size(), 1u);
 }
 
 // --- the power device --------------------------------------------------------
@@ -270,11 +260,11 @@ TEST_F(FaultMatrix, PowerDeviceThatCannotBeOpenedFailsAfterSuccessOnEitherIndica
   for (const bool display : {true, false}) {
     SCOPED_TRACE(display ? "display" : "LEDs");
     const auto r = display ? run(scenario) : run_on_leds(scenario);
-    expect_clean_end(r, 1);
+    expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + "Success.\n" + kPowerNotOpened);
     EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove, kStart}));
-    EXPECT_TRUE(r.power_requests().empty());
-    for (const auto& s : r.sleeps()) EXPECT_LT(s.seconds, 10);  // no wait without a request
+    EXPECT_TRUE(r.power_requests.empty());
+    for (const auto& s : r.sleeps) EXPECT_LT(s.seconds, 10);  // no wait without a request
     EXPECT_EQ(r.log(), std::nullopt);  // deleted on success, before the power step
     EXPECT_EQ(volume_names(r), std::set<std::string>{"notes.txt"});
     if (display) {
@@ -297,10 +287,10 @@ TEST_F(FaultMatrix, EveryPresetEndsCleanlyAndReportsSuccessOnlyWhenItWas) {
       const auto scenario = preset(p.name);
       const auto r = display ? run(scenario) : run_on_leds(scenario);
       ASSERT_TRUE(r.exit_status == 0 || r.exit_status == 1) << r.exit_status;
-      expect_clean_end(r, r.exit_status);
+      expect_exit(r, r.exit_status);
       const auto calls = argvs(r);
       ASSERT_FALSE(calls.empty());
-      const auto requests = r.power_requests();
+      const auto requests = r.power_requests;
       if (r.exit_status == 0) {
         EXPECT_NE(calls.back(), kStart);
         EXPECT_EQ(r.log(), std::nullopt);

@@ -1,14 +1,15 @@
 // What the procedure does when the LED class is not as it expects: missing
 // LEDs and attributes are reported by the LED operations and change nothing
 // else; values the class refuses go unnoticed.
-#include "expectations.h"
-#include "run_helpers.h"
+#include "twin_fixture.h"
 
 using namespace expect;
 
 namespace {
 
-TEST(ProcedureLeds, MissingGreenLedIsReportedAtEachUse) {
+using ProcedureLeds = TwinTest;
+
+TEST_F(ProcedureLeds, MissingGreenLedIsReportedAtEachUse) {
   twin::Scenario scenario;
   scenario.missing_leds = {7};
   const auto r = run_on_leds(scenario);
@@ -19,7 +20,7 @@ TEST(ProcedureLeds, MissingGreenLedIsReportedAtEachUse) {
   EXPECT_EQ(picture(r), "LLLLLL..L");
 }
 
-TEST(ProcedureLeds, MissingDelayOffLeavesTheBlinkUnstarted) {
+TEST_F(ProcedureLeds, MissingDelayOffLeavesTheBlinkUnstarted) {
   twin::Scenario scenario;
   scenario.missing_attributes = {{7, "delay_off"}};
   const auto r = run_on_leds(scenario);
@@ -29,7 +30,7 @@ TEST(ProcedureLeds, MissingDelayOffLeavesTheBlinkUnstarted) {
   EXPECT_EQ(writes(r), concat(start, kSuccessPattern));
 }
 
-TEST(ProcedureLeds, RefusedValuesAreNotNoticed) {
+TEST_F(ProcedureLeds, RefusedValuesAreNotNoticed) {
   twin::Scenario scenario;
   scenario.refusing_attributes = {{8, "brightness"}, {7, "delay_on"}};
   const auto r = run_on_leds(scenario);
@@ -37,7 +38,7 @@ TEST(ProcedureLeds, RefusedValuesAreNotNoticed) {
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(writes(r), concat(kStartPattern, kSuccessPattern));  // every write was attempted
   int refused = 0;
-  for (const auto& w : r.led_writes()) refused += w.accepted ? 0 : 1;
+  for (const auto& w : r.led_writes) refused += w.accepted ? 0 : 1;
   EXPECT_EQ(refused, 4);  // green delay_on three times, blue brightness once
   EXPECT_EQ(picture(r), "LLLLLL.L.");
 }

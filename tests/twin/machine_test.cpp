@@ -1,14 +1,17 @@
 // The program's machine: the twin reads it from the ELF header, runs an ARM
 // program through qemu-user with a preload library of the same machine,
-// refuses a preload library of another machine, and reports the peak memory
-// of the run.
+// refuses a preload library of another machine or a program it cannot run
+// before any device report, and reports the peak memory of the run.
 #include <elf.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <stdexcept>
 
-#include "run_helpers.h"
+#include "files.h"
+#include "twin_fixture.h"
+
 
 using namespace expect;
 
@@ -26,21 +29,24 @@ std::string elf_header(unsigned char elf_class, uint16_t machine, bool big_endia
   return header;
 }
 
-class Machine : public ::testing::Test {
+class Machine : public TwinTest {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/machine-test.XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::filesystem::path file(const std::string& name, const std::string& bytes) {
+  std::filesystem::path file(const std::string& name, const std::string& bytes,
+                             std::filesystem::perms mode = std::filesystem::perms(0644)) {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    std::filesystem::permissions(dir_ / name, mode);
     return dir_ / name;
   }
 
-  std::filesystem::path dir_;
+  // What the twin says when it refuses to run `program`, or "" when it ran.
+  std::string refusal(const std::filesystem::path& program) {
+    try {
+      twin::run(program, preset("success"), options_);
+    } catch (const twin::TwinError& e) {
+      return e.what();
+    }
+    return "";
+  }
 };
 
 TEST_F(Machine, ElfHeaderNamesTheMachine) {
@@ -78,9 +84,8 @@ TEST_F(Machine, ProgramRunsOnItsOwnMachineAndReportsItsPeakMemory) {
   const auto r = run_preset("success");
   EXPECT_EQ(r.arch, *machine);
   EXPECT_EQ(r.exit_status, 0);
-  EXPECT_EQ(r.err, "");  // no loader complaint about the preload library
-  ASSERT_TRUE(r.peak_rss_kib().has_value());
-  EXPECT_GT(*r.peak_rss_kib(), 0);
+  ASSERT_TRUE(r.peak_rss_kib.has_value());
+  EXPECT_GT(*r.peak_rss_kib, 0);
 }
 
 TEST_F(Machine, PreloadLibraryOfAnotherMachineIsRefusedBeforeTheRun) {
@@ -88,7 +93,7 @@ TEST_F(Machine, PreloadLibraryOfAnotherMachineIsRefusedBeforeTheRun) {
   const auto machine = twin::elf_arch(executable(), why);
   ASSERT_TRUE(machine.has_value()) << why;
   const bool aarch64 = *machine == twin::Arch::kAarch64;
-  auto options = run_options();
+  auto options = options_;
   options.files.preload = file("libtwin-preload.so", aarch64 ? elf_header(ELFCLASS32, EM_ARM)
                                                              : elf_header(ELFCLASS64, EM_AARCH64));
   const std::string expected = "the preload library " + options.files.preload.string() +
@@ -100,6 +105,64 @@ TEST_F(Machine, PreloadLibraryOfAnotherMachineIsRefusedBeforeTheRun) {
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(e.what(), expected);
   }
+}
+
+// Programs the twin cannot run as the device program get its own message
+// (exit 3 in the CLI), never a report of a device that failed.
+TEST_F(Machine, ProgramsTheTwinCannotRunAreRefusedBeforeTheRun) {
+  const auto run_bit = std::filesystem::perms(0755);
+  const std::string script = file("script", "#!/bin/sh\nexit 0\n", run_bit).string();
+  const std::string text = file("text", "hello\n", run_bit).string();
+  const std::string no_bit = dir_.string() + "/no-bit";
+  std::filesystem::copy_file(executable(), no_bit);
+  std::filesystem::permissions(no_bit, std::filesystem::perms(0644));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {script, script + " is not an ELF program (a script or a data file)"},
+      {text, text + " is not an ELF program (a script or a data file)"},
+      {dir_.string(), dir_.string() + " is not a regular file"},
+      {no_bit, no_bit + " is not executable (no run bit)"},
+      {"/nonexistent", "/nonexistent does not exist"},
+  };
+  for (const auto& [program, why] : cases) {
+    SCOPED_TRACE(program);
+    EXPECT_EQ(refusal(program), why);
+  }
+}
+
+TEST_F(Machine, StaticProgramIsRefusedForThePreloadCannotLoad) {
+  const auto program = dir_ / "static";
+  const std::string build = "printf 'int main(void){return 0;}' | cc -static -x c - -o " + program.string();
+  if (std::system(build.c_str()) != 0) GTEST_SKIP() << "no static C library to build with";
+  std::string why;
+  if (twin::elf_arch(program, why) != twin::elf_arch(executable(), why)) {
+    GTEST_SKIP() << "the program under test is of another machine";
+  }
+  EXPECT_NE(refusal(program).find("is statically linked"), std::string::npos);
+}
+
+TEST_F(Machine, ImageFolderOnANoexecMountIsRefused) {
+  const auto noexec = dir_ / "noexec";
+  std::filesystem::create_directory(noexec);
+  ASSERT_EQ(mount("tmpfs", noexec.c_str(), "tmpfs", MS_NOEXEC, "size=1m"), 0);
+  options_.image_parent = noexec;
+  const std::string why = refusal(executable());
+  umount2(noexec.c_str(), MNT_DETACH);
+  EXPECT_EQ(why, noexec.string() +
+                     " is mounted noexec: the preload library cannot load from a device image "
+                     "there (set TMPDIR to another folder)");
+}
+
+// A preload library that does not load (here: one that is no library) would
+// leave the run without its drivers; the twin notices from the journal.
+TEST_F(Machine, PreloadLibraryThatDidNotLoadIsTheTwinsFailure) {
+  std::string why;
+  const auto machine = twin::elf_arch(executable(), why);
+  ASSERT_TRUE(machine.has_value());
+  // An ELF header of the program's machine and nothing else.
+  std::string header = support::read_file(executable()).substr(0, 64);
+  options_.files.preload = file("libbroken.so", header);
+  EXPECT_NE(refusal(executable()).find("the preload library did not load into the program"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -3,37 +3,35 @@
 // bytes, volume and power request.
 #include <csignal>
 
-#include "expectations.h"
-#include "run_helpers.h"
+#include "twin_fixture.h"
 
 using namespace expect;
 
 namespace {
 
-const std::string kLogFailed = "Failed to start the log file '/mnt/vfat/K300-RESTOREMARK-V1-0.log'.\n";
+using Procedure = TwinTest;
 
-TEST(Procedure, SuccessSetsBothFlagsDeletesLogAndRequestsPower) {
+TEST_F(Procedure, SuccessSetsBothFlagsDeletesLogAndRequestsPower) {
   const auto r = run_preset_on_leds("success");
   EXPECT_EQ(r.out, kBanner + "Success.\n");
-  EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore, kRemove}));
   EXPECT_EQ(writes(r), concat(kStartPattern, kSuccessPattern));
   EXPECT_EQ(picture(r), kSuccessLeds);
   EXPECT_EQ(trace(r),
-            "T(--stop) L19 T(--make-factory) T(--make-restore) L1 S(1) L6 S(1) L1 T(--remove) "
-            "P(accepted) S(10)");
+            "T(--stop) L19 T(--make-factory) T(--make-restore) L1 S(1) L6 S(1) L1 Y T(--remove) "
+            "Y P(accepted) S(10)");
   EXPECT_EQ(volume_names(r), std::set<std::string>{"notes.txt"});
   EXPECT_EQ(r.volume.at("notes.txt"), "a user's file that no step may touch\n");
   EXPECT_FALSE(r.main_user_install_left);
-  ASSERT_EQ(r.power_requests().size(), 1u);
-  EXPECT_EQ(r.power_requests()[0].request, 0x5A3A);
-  EXPECT_EQ(r.power_requests()[0].argument, 0);
+  ASSERT_EQ(r.power_requests.size(), 1u);
+  EXPECT_EQ(r.power_requests[0].request, 0x5A3A);
+  EXPECT_EQ(r.power_requests[0].argument, 0);
 }
 
-TEST(Procedure, ToolsInheritTheOpenLogAndNothingElse) {
+TEST_F(Procedure, ToolsInheritTheOpenLogAndNothingElse) {
   const auto r = run_preset_on_leds("success");
-  const auto calls = r.tool_calls();
+  const auto calls = r.tool_calls;
   ASSERT_EQ(calls.size(), 4u);
   const std::string log_fd = "3=/mnt/vfat/K300-RESTOREMARK-V1-0.log";
   EXPECT_EQ(calls[0].descriptors.find(" 3="), std::string::npos) << calls[0].descriptors;
@@ -43,7 +41,7 @@ TEST(Procedure, ToolsInheritTheOpenLogAndNothingElse) {
   for (const auto& call : calls) EXPECT_EQ(call.descriptors.substr(0, 11), "0=/dev/null");
 }
 
-TEST(Procedure, OwnLinesComeBeforeTheToolsLinesThatFollowThem) {
+TEST_F(Procedure, OwnLinesComeBeforeTheToolsLinesThatFollowThem) {
   auto scenario = preset("success");
   scenario.tools_talk = true;
   const auto r = run_on_leds(scenario);
@@ -55,7 +53,7 @@ TEST(Procedure, OwnLinesComeBeforeTheToolsLinesThatFollowThem) {
                        "orvex-auth --remove: exit 0\n");
 }
 
-TEST(Procedure, ExportStopFailureTouchesNothingButStillRemovesMainUserInstall) {
+TEST_F(Procedure, ExportStopFailureTouchesNothingButStillRemovesMainUserInstall) {
   for (const char* name : {"export-stop-fails", "export-stop-killed"}) {
     SCOPED_TRACE(name);
     const auto r = run_preset_on_leds(name);
@@ -65,21 +63,21 @@ TEST(Procedure, ExportStopFailureTouchesNothingButStillRemovesMainUserInstall) {
     EXPECT_TRUE(writes(r).empty());
     EXPECT_EQ(volume_names(r), kUntouchedVolume);
     EXPECT_FALSE(r.main_user_install_left);
-    EXPECT_TRUE(r.power_requests().empty());
-    EXPECT_TRUE(r.sleeps().empty());
+    EXPECT_TRUE(r.power_requests.empty());
+    EXPECT_TRUE(r.sleeps.empty());
   }
 }
 
-TEST(Procedure, LogThatCannotBeCreatedEndsTheRunAfterDeletingThePackage) {
+TEST_F(Procedure, LogThatCannotBeCreatedEndsTheRunAfterDeletingThePackage) {
   const auto r = run_preset_on_leds("log-not-created");
-  EXPECT_EQ(r.out, kBanner + kLogFailed);
+  EXPECT_EQ(r.out, kBanner + kLogNotStarted);
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
   EXPECT_TRUE(writes(r).empty());
   EXPECT_EQ(volume_names(r), (std::set<std::string>{"notes.txt", kLog + "/"}));
 }
 
-TEST(Procedure, RefusedFactoryFlagSkipsTheRestoreFlagAndKeepsTheLog) {
+TEST_F(Procedure, RefusedFactoryFlagSkipsTheRestoreFlagAndKeepsTheLog) {
   for (const char* name : {"factory-refused", "factory-tool-killed"}) {
     SCOPED_TRACE(name);
     const auto r = run_preset_on_leds(name);
@@ -90,12 +88,12 @@ TEST(Procedure, RefusedFactoryFlagSkipsTheRestoreFlagAndKeepsTheLog) {
     EXPECT_EQ(picture(r), kFailureLeds);
     EXPECT_EQ(r.log(), kFactoryLine);
     EXPECT_EQ(volume_names(r), (std::set<std::string>{"notes.txt", kLog}));
-    EXPECT_TRUE(r.power_requests().empty());
-    EXPECT_TRUE(r.sleeps().empty());
+    EXPECT_TRUE(r.power_requests.empty());
+    EXPECT_TRUE(r.sleeps.empty());
   }
 }
 
-TEST(Procedure, RefusedRestoreFlagLogsItsLine) {
+TEST_F(Procedure, RefusedRestoreFlagLogsItsLine) {
   const auto r = run_preset_on_leds("restore-refused");
   EXPECT_EQ(r.out, kBanner + "Error.\n");
   EXPECT_EQ(r.exit_status, 1);
@@ -103,10 +101,10 @@ TEST(Procedure, RefusedRestoreFlagLogsItsLine) {
   EXPECT_EQ(writes(r), concat(kStartPattern, kFailurePattern));
   EXPECT_EQ(r.log(), kRestoreLine);
   EXPECT_EQ(trace(r),
-            "T(--stop) L19 T(--make-factory) T(--make-restore) L3 T(--remove) T(--start)");
+            "T(--stop) L19 T(--make-factory) T(--make-restore) L3 Y T(--remove) Y T(--start)");
 }
 
-TEST(Procedure, MissingPowerDeviceFailsAfterSuccessWithoutTheWait) {
+TEST_F(Procedure, MissingPowerDeviceFailsAfterSuccessWithoutTheWait) {
   const auto r = run_preset_on_leds("power-missing");
   EXPECT_EQ(r.out, kBanner + "Success.\nFailed to open the power management device.\n");
   EXPECT_EQ(r.exit_status, 1);
@@ -114,43 +112,43 @@ TEST(Procedure, MissingPowerDeviceFailsAfterSuccessWithoutTheWait) {
   EXPECT_EQ(picture(r), kSuccessLeds);
   EXPECT_EQ(r.log(), std::nullopt);  // deleted on success, before the power step
   EXPECT_EQ(trace(r),
-            "T(--stop) L19 T(--make-factory) T(--make-restore) L1 S(1) L6 S(1) L1 T(--remove) "
-            "T(--start)");
+            "T(--stop) L19 T(--make-factory) T(--make-restore) L1 S(1) L6 S(1) L1 Y T(--remove) "
+            "Y T(--start)");
 }
 
-TEST(Procedure, RefusedPowerRequestStillWaitsThenRestartsTheExport) {
+TEST_F(Procedure, RefusedPowerRequestStillWaitsThenRestartsTheExport) {
   const auto r = run_preset_on_leds("power-refused");
   EXPECT_EQ(r.out, kBanner + "Success.\nPower management ioctl failed.\n");
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.log(), std::nullopt);
   EXPECT_EQ(trace(r),
-            "T(--stop) L19 T(--make-factory) T(--make-restore) L1 S(1) L6 S(1) L1 T(--remove) "
-            "P(refused) S(10) T(--start)");
+            "T(--stop) L19 T(--make-factory) T(--make-restore) L1 S(1) L6 S(1) L1 Y T(--remove) "
+            "Y P(refused) S(10) T(--start)");
 }
 
-TEST(Procedure, AbsentMainUserInstallRunsNoToolForIt) {
+TEST_F(Procedure, AbsentMainUserInstallRunsNoToolForIt) {
   const auto r = run_preset_on_leds("main-user-absent");
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRestore}));
 }
 
-TEST(Procedure, RefusedMainUserRemovalIsReportedButChangesNoResult) {
+TEST_F(Procedure, RefusedMainUserRemovalIsReportedButChangesNoResult) {
   const auto r = run_preset_on_leds("main-user-removal-refused");
   EXPECT_EQ(r.out, kBanner + "Success.\nFailed to remove '/usr/local/main-user/install'.\n");
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_TRUE(r.main_user_install_left);
-  EXPECT_EQ(r.power_requests().size(), 1u);
+  EXPECT_EQ(r.power_requests.size(), 1u);
 }
 
-TEST(Procedure, RefusedExportRestartIsReported) {
+TEST_F(Procedure, RefusedExportRestartIsReported) {
   const auto r = run_preset_on_leds("export-restart-refused");
   EXPECT_EQ(r.out, kBanner + "Error.\nFailed to start the Mass Storage Device export.\n");
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
 }
 
-TEST(Procedure, LogLineThatDoesNotReachAFullVolumeIsReported) {
+TEST_F(Procedure, LogLineThatDoesNotReachAFullVolumeIsReported) {
   const auto r = run_preset_on_leds("volume-full");
   EXPECT_EQ(r.out, kBanner +
                        "Failed to update the log file '/mnt/vfat/K300-RESTOREMARK-V1-0.log'.\n"
@@ -160,7 +158,7 @@ TEST(Procedure, LogLineThatDoesNotReachAFullVolumeIsReported) {
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kFactory, kRemove, kStart}));
 }
 
-TEST(Procedure, AbsentPackageFilesAreNormal) {
+TEST_F(Procedure, AbsentPackageFilesAreNormal) {
   twin::Scenario scenario;
   scenario.package_files = false;
   const auto r = run_on_leds(scenario);
@@ -168,7 +166,7 @@ TEST(Procedure, AbsentPackageFilesAreNormal) {
   EXPECT_EQ(r.exit_status, 0);
 }
 
-TEST(Procedure, MissingPrivilegedToolFailsLikeARefusal) {
+TEST_F(Procedure, MissingPrivilegedToolFailsLikeARefusal) {
   twin::Scenario scenario;
   scenario.missing_tools = {"orvex-auth"};
   const auto r = run_on_leds(scenario);
@@ -178,7 +176,7 @@ TEST(Procedure, MissingPrivilegedToolFailsLikeARefusal) {
   EXPECT_EQ(r.log(), kFactoryLine);
 }
 
-TEST(Procedure, NonExecutableExportToolFailsTheStop) {
+TEST_F(Procedure, NonExecutableExportToolFailsTheStop) {
   twin::Scenario scenario;
   scenario.non_executable_tools = {"orvex-msd"};
   const auto r = run_on_leds(scenario);
@@ -188,11 +186,11 @@ TEST(Procedure, NonExecutableExportToolFailsTheStop) {
   EXPECT_EQ(argvs(r), (std::vector<Argv>{kRemove}));
 }
 
-TEST(Procedure, ReadOnlyVolumeKeepsThePackageAndCannotStartTheLog) {
+TEST_F(Procedure, ReadOnlyVolumeKeepsThePackageAndCannotStartTheLog) {
   twin::Scenario scenario;
   scenario.volume_readonly = true;
   const auto r = run_on_leds(scenario);
-  EXPECT_EQ(r.out, kBanner + kLogFailed);
+  EXPECT_EQ(r.out, kBanner + kLogNotStarted);
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(volume_names(r), kUntouchedVolume);
 }

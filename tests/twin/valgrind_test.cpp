@@ -16,8 +16,7 @@
 #include <sstream>
 
 #include "control.h"
-#include "expectations.h"
-#include "fault_helpers.h"
+#include "twin_fixture.h"
 
 using namespace expect;
 
@@ -50,7 +49,7 @@ std::filesystem::path memcheck_tool() {
   return access(tool.c_str(), X_OK) == 0 ? tool : std::filesystem::path();
 }
 
-class Valgrind : public FaultScenario {
+class Valgrind : public TwinTest {
  public:
   void SetUp() override {
 #if defined(__SANITIZE_ADDRESS__)
@@ -64,7 +63,7 @@ class Valgrind : public FaultScenario {
     if (other != nullptr && *other != '\0') {
       GTEST_SKIP() << "valgrind runs only programs of this machine";
     }
-    FaultScenario::SetUp();
+    TwinTest::SetUp();
     log_ = dir_ / "valgrind.log";
     options_.wrapper = {kEnv,
                         std::string("LD_PRELOAD=") + twin_control::kPreload,
@@ -94,7 +93,7 @@ class Valgrind : public FaultScenario {
   void expect_clean(const twin::RunResult& r, int status) {
     const std::string text = report();
     SCOPED_TRACE(text);
-    expect_clean_end(r, status);
+    expect_exit(r, status);
     EXPECT_NE(text.find("ERROR SUMMARY: 0 errors from 0 contexts"), std::string::npos);
     EXPECT_FALSE(std::regex_search(text, std::regex("(definitely|indirectly) lost: [1-9]")));
     EXPECT_NE(text.find("FILE DESCRIPTORS: "), std::string::npos);
@@ -143,7 +142,7 @@ TEST_F(Valgrind, DisplayRunsAreCleanInSuccessAndFailure) {
   const auto success = run(preset("success"));
   expect_clean(success, 0);
   EXPECT_EQ(success.out, kBanner + "Success.\n");
-  EXPECT_EQ(success.frames().size(), 3u);
+  EXPECT_EQ(success.frames.size(), 3u);
   EXPECT_EQ(in_use_at_exit(), kFontTable);
 
   const auto refused = run(preset("restore-refused"));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scenario.h"
+#include "result.h"
 
 namespace expect {
 
@@ -39,11 +40,12 @@ inline std::filesystem::path write_test_font(const std::filesystem::path& dir) {
 }
 
 // The screen after the console showed `lines` (oldest first): the newest on
-// the bottom 16 rows, each earlier one 16 rows higher, each cut to width/6
-// characters. Returned as '#'/'.' rows.
+// the bottom 16 rows, each earlier one 16 rows higher, each cut to
+// xres_virtual / 6 characters, of which the screen shows xres columns.
+// Returned as '#'/'.' rows.
 inline std::vector<std::string> screen(const twin::Geometry& g, const std::vector<std::string>& lines) {
-  std::vector<std::string> rows(g.height, std::string(g.width, '.'));
-  const size_t capacity = g.width / 6;
+  std::vector<std::string> rows(g.height, std::string(g.xres_virtual(), '.'));
+  const size_t capacity = g.xres_virtual() / 6;
   for (size_t k = 0; k < lines.size(); ++k) {
     const long top = static_cast<long>(g.height) - 16L * static_cast<long>(lines.size() - k);
     if (top < 0) continue;  // scrolled off the screen
@@ -57,6 +59,7 @@ inline std::vector<std::string> screen(const twin::Geometry& g, const std::vecto
       }
     }
   }
+  for (auto& row : rows) row.resize(g.width, '.');
   return rows;
 }
 

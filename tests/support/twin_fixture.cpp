@@ -1,0 +1,86 @@
+#include "twin_fixture.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "files.h"
+#include "knobs.h"
+
+namespace expect {
+
+std::filesystem::path executable() {
+  const char* named = getenv("RESTOREMARK_TWIN_EXECUTABLE");
+  return named != nullptr && *named != '\0' ? named : RESTOREMARK_EXECUTABLE;
+}
+
+twin::RunOptions run_options() {
+  twin::RunOptions options;
+  const char* preload = getenv("RESTOREMARK_TWIN_PRELOAD");
+  if (preload != nullptr && *preload != '\0') options.files.preload = preload;
+#ifdef RESTOREMARK_COVERAGE_DIR
+  // A coverage build's programs write their counts (.gcda files) beside their
+  // objects in the build tree, also from inside the sandbox.
+  options.writable_paths.push_back(RESTOREMARK_COVERAGE_DIR);
+#endif
+  return options;
+}
+
+twin::Scenario preset(const std::string& name) {
+  const auto scenario = twin::preset(name);
+  EXPECT_TRUE(scenario.has_value()) << name;
+  return scenario.value_or(twin::Scenario{});
+}
+
+twin::Scenario with_knobs(const std::string& preset_name, const std::vector<std::string>& knobs) {
+  auto scenario = preset(preset_name);
+  const auto why = twin::apply_knobs(scenario, knobs);
+  EXPECT_EQ(why, std::nullopt);
+  return scenario;
+}
+
+void expect_exit(const twin::RunResult& r, int status) {
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.exit_status, status);
+}
+
+void TwinTest::SetUp() {
+  char dir[] = "/tmp/twin-test.XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  dir_ = dir;
+  images_ = dir_ / "images";
+  std::filesystem::create_directory(images_);
+  options_ = run_options();
+  options_.image_parent = images_;
+  options_.files.font = write_test_font(dir_);
+}
+
+void TwinTest::TearDown() {
+  EXPECT_TRUE(std::filesystem::is_empty(images_)) << "a device image was left in " << images_;
+  EXPECT_EQ(support::read_file("/proc/self/mountinfo").find(dir_.string()), std::string::npos)
+      << "a mount was left in " << dir_;
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a process of the twin was left running";
+  std::filesystem::remove_all(dir_);
+}
+
+twin::RunResult TwinTest::run(const twin::Scenario& scenario) {
+  auto result = twin::run(executable(), scenario, options_);
+  EXPECT_EQ(result.signal, 0) << "the program was killed";
+  EXPECT_EQ(result.err, "") << "on the program's standard error";
+  return result;
+}
+
+twin::RunResult TwinTest::run_on_leds(twin::Scenario scenario) {
+  scenario.display = twin::Display::kNone;
+  return run(scenario);
+}
+
+void TwinTest::use_font(const std::string& text) {
+  const auto path = dir_ / "font.bdf";
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+  options_.files.font = path;
+}
+
+}  // namespace expect
