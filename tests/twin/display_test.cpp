@@ -3,6 +3,8 @@
 // cannot be drawn on ends the run.
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "twin_fixture.h"
 
 using namespace expect;
@@ -141,13 +143,40 @@ TEST_F(Display, DisplayThatTakesPartOfAPushCountsAsUpdated) {
   EXPECT_EQ(r.display_memory.size(), 300u);
 }
 
-TEST_F(Display, DisplayThatTakesNothingIsReportedAtEachPush) {
-  auto scenario = preset("success");
-  scenario.display_write_limit = 0;
+// The console draws into xres_virtual x yres: a screen whose lines are
+// longer than it shows, and whose virtual height is more than it shows.
+TEST_F(Display, ImageIsTheVirtualWidthByTheVisibleHeight) {
+  const auto scenario = with_knobs("success", {"--geometry", "120x64x1", "--virtual", "128x128"});
   const auto r = run(scenario);
-  const std::string failed = "Failed to update the display.\n";
-  EXPECT_EQ(r.out, kBanner + failed + failed + "Success.\n" + failed);
-  EXPECT_EQ(r.exit_status, 0);  // the display's pushes do not decide the run
+  expect_exit(r, 0);
+  const twin::Geometry& g = scenario.geometry;
+  EXPECT_EQ(screens(r), (std::vector<std::vector<std::string>>{
+                            blank(g), screen(g, {kBannerLine}), screen(g, {kBannerLine, "Success."})}));
+  for (const auto& push : r.pushes) EXPECT_EQ(push.offered, 128 * 64 / 8);
+}
+
+// A push that takes nothing, or fails, is reported at each push; the
+// display does not decide the run.
+TEST_F(Display, PushThatTakesNothingOrFailsIsReportedAtEachPush) {
+  struct Case {
+    std::vector<std::string> knobs;
+    long long result;
+    int error;
+  };
+  for (const auto& c : {Case{{"--display-takes", "0"}, 0, 0},
+                        Case{{"--display-write-fails", "EIO"}, -1, EIO}}) {
+    SCOPED_TRACE(c.knobs[0]);
+    const auto r = run(with_knobs("success", c.knobs));
+    expect_exit(r, 0);
+    EXPECT_EQ(r.out, kBanner + kDisplayNotUpdated + kDisplayNotUpdated + "Success.\n" +
+                         kDisplayNotUpdated);
+    ASSERT_EQ(r.pushes.size(), 3u);
+    for (const auto& push : r.pushes) {
+      EXPECT_EQ(push.result, c.result);
+      EXPECT_EQ(push.error, c.error);
+    }
+    EXPECT_TRUE(r.frames.empty());
+  }
 }
 
 }  // namespace
