@@ -94,6 +94,19 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
   _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
 }
 
+// After the sandbox was killed, bubblewrap and the program die with it (each
+// is told to by the kernel when its parent dies) and, this process being
+// their subreaper, come back here to be reaped: wait for every one of them,
+// so that nothing of the run is left, not even as a zombie.
+void reap_everything_below() {
+  const timespec pause{0, 2000000};
+  for (int tries = 0; tries < 2500; ++tries) {  // 5 s at the most
+    const pid_t done = waitpid(-1, nullptr, WNOHANG);
+    if (done < 0 && errno == ECHILD) return;
+    if (done <= 0) nanosleep(&pause, nullptr);
+  }
+}
+
 // Waits for the sandbox, a little at a time, so that an interrupt is seen
 // at once: then the sandbox is killed, and with it everything in it.
 int wait_for(pid_t sandbox) {
@@ -104,8 +117,7 @@ int wait_for(pid_t sandbox) {
     if (done < 0 && errno != EINTR) throw TwinError("lost the sandbox: " + std::string(strerror(errno)));
     if (const int signal = interrupt_signal()) {
       kill(sandbox, SIGKILL);
-      while (waitpid(sandbox, &status, 0) < 0 && errno == EINTR) {
-      }
+      reap_everything_below();
       throw Interrupted(signal);
     }
     const timespec pause{0, 2000000};
@@ -189,6 +201,8 @@ int run_in_sandbox(const Image& image, const fs::path& executable, const Scenari
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) throw TwinError("cannot make a pipe");
   fflush(nullptr);
+  // What the sandbox leaves when it is killed is reparented here, not to init.
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
   const pid_t parent = getpid();
   const pid_t sandbox = fork();
   if (sandbox < 0) throw TwinError("cannot start the sandbox");
