@@ -49,7 +49,9 @@ struct RunOptions {
 // bubblewrap, not root, a program it cannot run, no emulator for its
 // machine, a preload library of another machine or one that did not load,
 // a journal that lost a record), and Interrupted when it was asked to stop.
-// The image folder and its mounts are gone afterwards, unless kept.
+// The image folder and its mounts are gone afterwards, unless kept, and so
+// is every process of the run: the calling process becomes the subreaper of
+// what it starts and reaps every child it has before it returns.
 RunResult run(const std::filesystem::path& executable, const Scenario& scenario,
               const RunOptions& options = {});
 

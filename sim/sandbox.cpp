@@ -94,10 +94,11 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
   _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
 }
 
-// After the sandbox was killed, bubblewrap and the program die with it (each
-// is told to by the kernel when its parent dies) and, this process being
-// their subreaper, come back here to be reaped: wait for every one of them,
-// so that nothing of the run is left, not even as a zombie.
+// What is left of a run comes back here, this process being its subreaper:
+// bubblewrap's own helpers after a run, and after the sandbox was killed,
+// bubblewrap and the program, which die with it (each is told to by the
+// kernel when its parent dies). Wait for every one of them, so that nothing
+// of the run is left, not even as a zombie.
 void reap_everything_below() {
   const timespec pause{0, 2000000};
   for (int tries = 0; tries < 2500; ++tries) {  // 5 s at the most
@@ -221,6 +222,7 @@ int run_in_sandbox(const Image& image, const fs::path& executable, const Scenari
   close(report[1]);
   std::unique_ptr<int, void (*)(int*)> reader(&report[0], [](int* fd) { close(*fd); });
   const int status = wait_for(sandbox);
+  reap_everything_below();
   char text[4096];
   const ssize_t n = read(report[0], text, sizeof text);
   if (n > 0) throw TwinError(std::string(text, static_cast<size_t>(n)));
