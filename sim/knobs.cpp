@@ -80,10 +80,8 @@ Result virtual_size(Geometry& g, std::string_view v) {
 
 Result set(bool& flag) { return flag = true, std::nullopt; }
 
-}  // namespace
-
-const std::vector<Knob>& knobs() {
-  static const std::vector<Knob> table = {
+// The table itself, in the order --help lists it.
+const std::vector<Knob> kKnobs = {
       {"--stop", "A", "how orvex-msd answers --stop",
        [](Scenario& s, std::string_view v) { return answer(s, kMsd, "--stop", v); }},
       {"--start", "A", "how orvex-msd answers --start",
@@ -181,9 +179,11 @@ const std::vector<Knob>& knobs() {
          s.max_brightness = static_cast<unsigned>(n);
          return Result();
        }},
-  };
-  return table;
-}
+};
+
+}  // namespace
+
+const std::vector<Knob>& knobs() { return kKnobs; }
 
 const Knob* find_knob(std::string_view name) {
   for (const auto& knob : knobs()) {
@@ -207,11 +207,12 @@ std::optional<std::string> apply_knobs(Scenario& scenario, const std::vector<std
 }
 
 std::string knobs_help() {
+  constexpr size_t kColumn = 25;  // where the help text starts, as in the CLI's own help
   std::string out;
-  for (const auto& knob : knobs()) {
+  for (const auto& knob : kKnobs) {
     std::string left = "  " + std::string(knob.name) + (knob.value ? " " + std::string(knob.value) : "");
-    left += std::string(left.size() < 26 ? 26 - left.size() : 1, ' ');
-    if (left.size() > 26) left += "\n" + std::string(26, ' ');
+    left += left.size() < kColumn - 1 ? std::string(kColumn - left.size(), ' ')
+                                      : "\n" + std::string(kColumn, ' ');
     out += left + knob.help + "\n";
   }
   return out;
