@@ -49,6 +49,8 @@ void usage(FILE* to) {
           "                         the text report: restoremark-frames); a run removes the\n"
           "                         frames the previous run wrote there, and nothing else\n"
           "  --keep-image           keep the device image folder and name it\n"
+          "  --peak-memory          add the program's peak resident memory to the report (it\n"
+          "                         differs from run to run; nothing else does)\n"
           "  --colour WHEN          auto (default), always or never\n"
           "The device image is made in $TMPDIR (default /tmp), which must not be mounted\n"
           "noexec: the preload library is loaded from there.\n",
@@ -62,6 +64,7 @@ struct Cli {
   std::string executable = RESTOREMARK_EXECUTABLE;
   bool preload_set = false;
   bool json = false;
+  bool peak_memory = false;
   std::string colour = "auto";
   std::string frames_dir;
 };
@@ -119,6 +122,8 @@ bool twin_option(Cli& cli, const std::string& arg, const std::function<std::stri
   } else if (arg == "--frames") {
     cli.frames_dir = value();
     if (cli.frames_dir.empty()) bad("--frames needs a folder");
+  } else if (arg == "--peak-memory") {
+    cli.peak_memory = true;
   } else if (arg == "--keep-image") {
     cli.options.keep_image = true;
   } else if (arg == "--colour" || arg == "--color") {
@@ -176,6 +181,7 @@ int main(int argc, char* argv[]) {
     const twin::RunResult result = twin::run(cli.executable, cli.scenario, cli.options);
     twin::ReportStyle style;
     style.colour = cli.colour == "always" || (cli.colour == "auto" && isatty(1));
+    style.peak_memory = cli.peak_memory;
     if (!cli.json || !cli.frames_dir.empty()) {
       const std::string dir = cli.frames_dir.empty() ? "restoremark-frames" : cli.frames_dir;
       style.frame_files = twin::write_frame_files(result, dir, kFrameScale);

@@ -132,7 +132,9 @@ std::string json_report(const RunResult& r, const ReportStyle& style) {
   const auto log = r.log();
   out << ",\n  \"log\": " << (log ? json_bytes(*log) : "null");
   out << ",\n  \"main_user_install_left\": " << boolean(r.main_user_install_left);
-  out << ",\n  \"peak_rss_kib\": " << (r.peak_rss_kib ? std::to_string(*r.peak_rss_kib) : "null");
+  if (style.peak_memory) {
+    out << ",\n  \"peak_rss_kib\": " << (r.peak_rss_kib ? std::to_string(*r.peak_rss_kib) : "null");
+  }
   out << "\n}\n";
   return out.str();
 }

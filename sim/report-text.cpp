@@ -156,7 +156,7 @@ void display_part(std::ostringstream& out, const RunResult& r, const ReportStyle
   }
 }
 
-void rest_part(std::ostringstream& out, const RunResult& r) {
+void rest_part(std::ostringstream& out, const RunResult& r, bool peak_memory) {
   out << "\nPower requests on /dev/power:\n";
   if (r.power_requests.empty()) out << "  none\n";
   for (const auto& p : r.power_requests) {
@@ -186,6 +186,14 @@ void rest_part(std::ostringstream& out, const RunResult& r) {
   const auto log = r.log();
   out << "Log file: " << (log ? quoted(*log) : std::string("none")) << "\n";
   out << "Main-user install file: " << (r.main_user_install_left ? "still there" : "gone") << "\n";
+  if (peak_memory) {
+    out << "Peak resident memory: ";
+    if (r.peak_rss_kib) {
+      out << *r.peak_rss_kib << " KiB" << (r.arch != Arch::kHost ? " (the emulator's, holding the program)" : "") << "\n";
+    } else {
+      out << "not recorded (the program did not exit)\n";
+    }
+  }
   if (!r.image.empty()) out << "Device image kept at " << r.image.string() << "\n";
 }
 
@@ -249,7 +257,7 @@ std::string text_report(const RunResult& r, const ReportStyle& style) {
   tools_part(out, r);
   leds_part(out, r, style.colour);
   display_part(out, r, style);
-  rest_part(out, r);
+  rest_part(out, r, style.peak_memory);
   return out.str();
 }
 

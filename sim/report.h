@@ -25,6 +25,9 @@ std::string led_label(size_t index);
 struct ReportStyle {
   bool colour = false;                   // ANSI colours for the LED timeline
   std::vector<std::string> frame_files;  // where each frame was written as an image
+  // The program's peak memory, the one figure that differs from run to run:
+  // only when asked for, so that a scenario's report is the same every time.
+  bool peak_memory = false;
 };
 
 // The program's standard output and exit status as they were, then the report.

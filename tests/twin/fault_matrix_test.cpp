@@ -87,6 +87,12 @@ TEST_F(FaultMatrix, FullVolumeDoesNotStandInTheWayOfSuccess) {
   EXPECT_TRUE(r.power_requests[0].accepted);
 }
 
+TEST_F(FaultMatrix, FullVolumeWithoutASizeIsRefusedNotIgnored) {
+  twin::Scenario scenario;
+  scenario.volume_full = true;
+  EXPECT_THROW(twin::run(executable(), scenario, options_), twin::TwinError);
+}
+
 // --- a read-only volume ------------------------------------------------------
 
 TEST_F(FaultMatrix, ReadOnlyVolumeEndsTheRunBeforeTheDisplayStarts) {
