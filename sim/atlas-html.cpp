@@ -121,7 +121,7 @@ std::string entry(const Atlas& atlas, size_t index) {
        << html_escape(o.what.name) << "</h3><p class=\"summary\">" << html_escape(o.what.summary)
        << "</p>" << device_view(o) << "<table class=\"facts\"><tr><th>exit status</th><td>"
        << html_escape(exit_text(r)) << "</td></tr><tr><th>export restarted</th><td>"
-       << (export_restarted(r) ? "yes" : "no") << "</td></tr><tr><th>power request</th><td>"
+       << html_escape(export_restart(r)) << "</td></tr><tr><th>power request</th><td>"
        << html_escape(power_request(r)) << "</td></tr></table><h4>standard output</h4><pre>"
        << html_escape(visible_bytes(r.out)) << "</pre><h4>log file</h4>";
   const auto log = r.log();

@@ -151,7 +151,7 @@ std::vector<std::string> told_apart_by(const RunResult& a, const RunResult& b) {
   if (a.out != b.out) by.push_back("standard output");
   if (a.log() != b.log()) by.push_back("the log");
   if (exit_text(a) != exit_text(b)) by.push_back("exit status");
-  if (export_restarted(a) != export_restarted(b)) by.push_back("export restart");
+  if (export_restart(a) != export_restart(b)) by.push_back("export restart");
   if (power_request(a) != power_request(b)) by.push_back("power request");
   return by;
 }
@@ -185,10 +185,11 @@ std::string told_apart_in_group(const Atlas& atlas, const std::vector<size_t>& g
   return text;
 }
 
-bool export_restarted(const RunResult& result) {
-  if (result.tool_calls.empty()) return false;
+std::string export_restart(const RunResult& result) {
+  if (result.tool_calls.empty()) return "no";
   const ToolCall& last = result.tool_calls.back();
-  return last.tool == kMsd && last.argv.size() == 2 && last.argv[1] == "--start";
+  if (last.tool != kMsd || last.argv.size() != 2 || last.argv[1] != "--start") return "no";
+  return last.ended == "exit 0" ? "yes" : "tried: " + last.ended;
 }
 
 std::string power_request(const RunResult& result) {

@@ -80,8 +80,10 @@ std::string told_apart_in_group(const Atlas& atlas, const std::vector<size_t>& g
 // status", "export restart", "power request"; empty when nothing does.
 std::vector<std::string> told_apart_by(const RunResult& a, const RunResult& b);
 
-// Whether the run's last tool call started the export again.
-bool export_restarted(const RunResult& result);
+// Whether the run ended by starting the export again (its last tool call is
+// orvex-msd --start): "no", "yes", or how that call ended when it failed
+// ("tried: exit 1").
+std::string export_restart(const RunResult& result);
 // "not made", "made, accepted", "made, refused" (the last request).
 std::string power_request(const RunResult& result);
 // "0", "1", "killed by SIGKILL".

@@ -75,11 +75,14 @@ TEST(AtlasLooks, ToldApartByWhatDiffers) {
   base.tool_calls.push_back({});
   base.tool_calls.back().tool = twin::kMsd;
   base.tool_calls.back().argv = {"orvex-msd", "--start"};
-  RunResult other_log = base, no_log = base, killed = base, not_restarted = base, powered = base;
+  base.tool_calls.back().ended = "exit 0";
+  RunResult other_log = base, no_log = base, killed = base, not_restarted = base, powered = base,
+            restart_refused = base;
   other_log.volume[twin::kLogName] = "Failed to set the restore point flag.\n";
   no_log.volume.clear();
   killed.signal = 9;
   not_restarted.tool_calls.back().tool = twin::kAuth;
+  restart_refused.tool_calls.back().ended = "exit 1";
   powered.power_requests.push_back({0x5A3A, 0, false, 0});
   powered.out += "Power management ioctl failed.\n";
   EXPECT_TRUE(twin::told_apart_by(base, base).empty());
@@ -87,6 +90,10 @@ TEST(AtlasLooks, ToldApartByWhatDiffers) {
   EXPECT_EQ(twin::told_apart_by(base, no_log), std::vector<std::string>{"the log"});
   EXPECT_EQ(twin::told_apart_by(base, killed), std::vector<std::string>{"exit status"});
   EXPECT_EQ(twin::told_apart_by(base, not_restarted), std::vector<std::string>{"export restart"});
+  EXPECT_EQ(twin::told_apart_by(base, restart_refused), std::vector<std::string>{"export restart"});
+  EXPECT_EQ(twin::export_restart(base), "yes");
+  EXPECT_EQ(twin::export_restart(not_restarted), "no");
+  EXPECT_EQ(twin::export_restart(restart_refused), "tried: exit 1");
   EXPECT_EQ(twin::told_apart_by(base, powered),
             (std::vector<std::string>{"standard output", "power request"}));
   EXPECT_EQ(twin::told_apart_in_group(atlas_of({base, other_log, base}), {0, 1, 2}),
