@@ -83,8 +83,11 @@ class AtlasInBrowser : public testing::Test {
     const fs::path profile = folder_ / ("profile-" + run);
     const fs::path errors = folder_ / ("chromium-" + run + ".err");
     fs::create_directories(profile);
+    // Its home and XDG folders too (crash reports, dconf) are the test's own.
+    const std::string home = folder_.string();
     const std::string command =
-        std::string("timeout 60 ") + kChromium +
+        "HOME=" + home + " XDG_CONFIG_HOME=" + home + "/config XDG_CACHE_HOME=" + home +
+        "/cache timeout 60 " + kChromium +
         " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
         " --disable-background-networking --disable-component-update --disable-sync"
         " --user-data-dir=" + profile.string() + " " + arguments + " file://" +
