@@ -78,9 +78,9 @@ std::string lamps(const std::vector<LedState>& leds) {
     if (l.state == Lamp::State::kAbsent) kind = "absent";
     if (l.state == Lamp::State::kBlinking) kind = "blinking " + blink_class(l);
     const std::string title = led_label(i) + " " + kLeds[i].colour + ": " + describe(l);
-    html += "<span class=\"led\"><span class=\"lamp " + kind + "\" style=\"--colour: " +
-            html_escape(kLeds[i].colour) + "\" title=\"" + html_escape(title) + "\"></span>#" +
-            std::to_string(i) + "</span>";
+    html += "<span class=\"led\"><span class=\"lamp " + kind +
+            "\" style=\"--colour: " + html_escape(kLeds[i].colour) + "\" title=\"" +
+            html_escape(title) + "\"></span>#" + std::to_string(i) + "</span>";
   }
   return html + "</div><p class=\"leds-text\">LEDs: " + html_escape(describe_leds(leds)) + "</p>";
 }
@@ -92,8 +92,8 @@ std::string device_view(const Outcome& o) {
   if (screen != nullptr && !o.image.empty()) {
     html += "<img class=\"screen\" src=\"" + html_escape(o.image) + "\" width=\"" +
             std::to_string(screen->geometry.width * kAtlasImageScale) + "\" height=\"" +
-            std::to_string(screen->geometry.height * kAtlasImageScale) + "\" alt=\"the last screen of " +
-            html_escape(o.what.name) + "\">";
+            std::to_string(screen->geometry.height * kAtlasImageScale) +
+            "\" alt=\"the last screen of " + html_escape(o.what.name) + "\">";
   } else {
     html += "<div class=\"blank\">nothing shown</div>";
   }
@@ -152,12 +152,23 @@ std::string html_escape(std::string_view text) {
   std::string out;
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -184,11 +195,12 @@ std::string atlas_html(const Atlas& atlas) {
   html << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
        << "<title>restoremark: every outcome as the device shows it</title>\n<style>" << kStyle
        << blink_styles(atlas) << "</style>\n</head>\n<body>\n"
-       << "<h1>restoremark: every outcome as the device shows it</h1>\n<p>"
-       << atlas.outcomes.size() << " outcomes, " << atlas.groups.size()
+       << "<h1>restoremark: every outcome as the device shows it</h1>\n<p>" << atlas.outcomes.size()
+       << " outcomes, " << atlas.groups.size()
        << " different looks on the device (the last screen and the nine LEDs as the run left "
           "them). In the program's output and log, a byte outside printable ASCII is shown as "
-          "\\xNN and a backslash as \\\\.</p>\n<h2>What the device shows</h2>\n<div class=\"cards\">\n";
+          "\\xNN and a backslash as \\\\.</p>\n<h2>What the device shows</h2>\n<div "
+          "class=\"cards\">\n";
   for (const auto& group : atlas.groups) html << group_card(atlas, group);
   html << "</div>\n<h2>The outcomes</h2>\n<div class=\"cards\">\n";
   for (size_t i = 0; i < atlas.outcomes.size(); ++i) html << entry(atlas, i);

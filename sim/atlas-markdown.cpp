@@ -29,9 +29,11 @@ std::string row(const Atlas& atlas, size_t index) {
   return "| " + markdown_escape(o.what.name) + " | " + markdown_escape(o.what.summary) + " | " +
          screen_cell(o) + " | " + markdown_escape(describe_leds(r.final_leds)) + " | " +
          markdown_escape(exit_text(r)) + " | " + markdown_escape(export_restart(r)) + " | " +
-         markdown_escape(power_request(r)) + " | " + markdown_escape(visible_bytes(r.out)) +
-         " | " + (!log ? "no log" : log->empty() ? "an empty log file" : markdown_escape(visible_bytes(*log))) + " | " +
-         looks_the_same_as(atlas, index) + " |\n";
+         markdown_escape(power_request(r)) + " | " + markdown_escape(visible_bytes(r.out)) + " | " +
+         (!log           ? "no log"
+          : log->empty() ? "an empty log file"
+                         : markdown_escape(visible_bytes(*log))) +
+         " | " + looks_the_same_as(atlas, index) + " |\n";
 }
 
 }  // namespace

@@ -68,13 +68,13 @@ std::vector<AtlasCase> atlas_cases() {
     Scenario scenario = *preset(p.name);
     if (scenario.display == Display::kWritable) {
       scenario.name = p.name + " (display)";
-      cases.push_back({scenario.name, slug_of(p.name) + "-display", p.summary, Indicator::kDisplay,
-                       scenario});
+      cases.push_back(
+          {scenario.name, slug_of(p.name) + "-display", p.summary, Indicator::kDisplay, scenario});
       scenario.display = Display::kNone;
     }
     scenario.name = p.name + " (LEDs)";
-    cases.push_back({scenario.name, slug_of(p.name) + "-leds", p.summary, Indicator::kOnlyLeds,
-                     scenario});
+    cases.push_back(
+        {scenario.name, slug_of(p.name) + "-leds", p.summary, Indicator::kOnlyLeds, scenario});
   }
   return cases;
 }
@@ -91,8 +91,10 @@ Lamp lamp(const LedState& led) {
 
 std::string describe(const Lamp& l) {
   switch (l.state) {
-    case Lamp::State::kAbsent: return "absent";
-    case Lamp::State::kDark: return "dark";
+    case Lamp::State::kAbsent:
+      return "absent";
+    case Lamp::State::kDark:
+      return "dark";
     case Lamp::State::kLit:
       return l.brightness == 255 ? "lit" : "lit at " + std::to_string(l.brightness);
     case Lamp::State::kBlinking:
@@ -166,7 +168,8 @@ std::string told_apart_in_group(const Atlas& atlas, const std::vector<size_t>& g
   for (const size_t i : group) {
     bool placed = false;
     for (auto& members : alike) {
-      const auto by = told_apart_by(atlas.outcomes[members.front()].result, atlas.outcomes[i].result);
+      const auto by =
+          told_apart_by(atlas.outcomes[members.front()].result, atlas.outcomes[i].result);
       for (const auto& name : by) {
         if (std::find(differ.begin(), differ.end(), name) == differ.end()) differ.push_back(name);
       }
@@ -200,7 +203,8 @@ std::string power_request(const RunResult& result) {
 std::string exit_text(const RunResult& result) {
   if (result.signal == 0) return std::to_string(result.exit_status);
   const char* name = sigabbrev_np(result.signal);
-  return "killed by " + (name ? "SIG" + std::string(name) : "signal " + std::to_string(result.signal));
+  return "killed by " +
+         (name ? "SIG" + std::string(name) : "signal " + std::to_string(result.signal));
 }
 
 std::string listed(const std::vector<std::string>& parts) {

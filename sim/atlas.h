@@ -94,8 +94,8 @@ std::string listed(const std::vector<std::string>& parts);
 
 // Our own text for HTML: & < > " ' as entities.
 std::string html_escape(std::string_view text);
-// Text for a Markdown table cell: inline markup characters escaped, HTML's
-// specials as entities, line ends as <br>.
+// Text for a Markdown table cell: inline markup characters escaped with a
+// backslash, & < > as entities, line ends as <br>.
 std::string markdown_escape(std::string_view text);
 // The program's bytes as readable text: printable ASCII, line feeds and
 // tabs as they are, a backslash doubled and every other byte as \xNN, so

@@ -44,22 +44,25 @@ TEST(AtlasLooks, SameOnlyWhenLastScreenAndLampsMatch) {
     RunResult a, b;
     bool same;
   } cases[] = {
-      {"same last screen, earlier ones differ", run_showing({text, blank}), run_showing({blank}), true},
+      {"same last screen, earlier ones differ", run_showing({text, blank}), run_showing({blank}),
+       true},
       {"different last screen", run_showing({blank, text}), run_showing({blank}), false},
       {"a blank screen is not no screen", run_showing({blank}), run_showing({}), false},
       {"same screen, an LED differs", run_showing({text}), run_showing({text}, {kLit}), false},
-      {"no screen, same lamps", run_showing({}, {kLit, kBlinking}), run_showing({}, {kLit, kBlinking}), true},
+      {"no screen, same lamps", run_showing({}, {kLit, kBlinking}),
+       run_showing({}, {kLit, kBlinking}), true},
       {"blinking is not lit", run_showing({}, {kBlinking}), run_showing({}, {kLit}), false},
       {"a stopped blink is dark", run_showing({}, {kStopped}), run_showing({}), true},
-      {"another rate", run_showing({}, {{"0", "-", "300", "700"}}), run_showing({}, {kBlinking}), false},
+      {"another rate", run_showing({}, {{"0", "-", "300", "700"}}), run_showing({}, {kBlinking}),
+       false},
   };
   for (const auto& c : cases) EXPECT_EQ(twin::look_the_same(c.a, c.b), c.same) << c.why;
 }
 
 TEST(AtlasLooks, GroupsInOrderOfFirstOutcome) {
   const std::string text(1024, '\x11');
-  const auto atlas = atlas_of({run_showing({}, {kLit}), run_showing({text}), run_showing({}, {kLit}),
-                               run_showing({}), run_showing({text})});
+  const auto atlas = atlas_of({run_showing({}, {kLit}), run_showing({text}),
+                               run_showing({}, {kLit}), run_showing({}), run_showing({text})});
   const std::vector<std::vector<size_t>> expected = {{0, 2}, {1, 4}, {3}};
   EXPECT_EQ(atlas.groups, expected);
   for (size_t g = 0; g < expected.size(); ++g) {

@@ -61,13 +61,14 @@ size_t processes_with(const std::string& marker) {
 class AtlasInBrowser : public testing::Test {
  protected:
   void SetUp() override {
-    if (!fs::exists(kChromium)) GTEST_SKIP() << kChromium << " is not installed: scripts/install-deps browser";
+    if (!fs::exists(kChromium))
+      GTEST_SKIP() << kChromium << " is not installed: scripts/install-deps browser";
     char name[] = "/tmp/atlas-browser-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
     folder_ = name;
     int status = 0;
-    const std::string out =
-        output_of(std::string(RESTOREMARK_SIM) + " --atlas " + page_dir().string() + " 2>&1", status);
+    const std::string out = output_of(
+        std::string(RESTOREMARK_SIM) + " --atlas " + page_dir().string() + " 2>&1", status);
     ASSERT_EQ(status, 0) << out;
   }
   void TearDown() override {
@@ -90,8 +91,9 @@ class AtlasInBrowser : public testing::Test {
         "/cache timeout 60 " + kChromium +
         " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
         " --disable-background-networking --disable-component-update --disable-sync"
-        " --user-data-dir=" + profile.string() + " " + arguments + " file://" +
-        (page_dir() / page).string() + " 2>" + errors.string();
+        " --user-data-dir=" +
+        profile.string() + " " + arguments + " file://" + (page_dir() / page).string() + " 2>" +
+        errors.string();
     int status = 0;
     std::string out = output_of(command, status);
     EXPECT_EQ(status, 0) << command << "\n" << slurp(errors);
@@ -106,16 +108,19 @@ class AtlasInBrowser : public testing::Test {
   void expect_every_image_loaded() {
     const std::string page = slurp(page_dir() / "index.html");
     size_t images = 0;
-    for (size_t at = page.find("<img "); at != std::string::npos; at = page.find("<img ", at + 1)) ++images;
+    for (size_t at = page.find("<img "); at != std::string::npos; at = page.find("<img ", at + 1))
+      ++images;
     size_t pngs = 0;
-    for (const auto& entry : fs::directory_iterator(page_dir())) pngs += entry.path().extension() == ".png";
+    for (const auto& entry : fs::directory_iterator(page_dir()))
+      pngs += entry.path().extension() == ".png";
     ASSERT_GT(pngs, 0u);
     EXPECT_GE(images, pngs) << "every screen image is on the page";
 
     std::ofstream(page_dir() / "counted.html")
         << page
         << "<script>addEventListener('load', () => { const all = [...document.images];"
-           " document.body.dataset.images = all.filter(i => i.complete && i.naturalWidth > 0).length"
+           " document.body.dataset.images = all.filter(i => i.complete && i.naturalWidth > "
+           "0).length"
            " + '/' + all.length; });</script>\n";
     const std::string dom = chromium("counted.html", "--dump-dom");
     std::smatch counted;
