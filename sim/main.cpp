@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "atlas.h"
 #include "frame-files.h"
 #include "knobs.h"
 #include "report.h"
@@ -45,6 +46,8 @@ void usage(FILE* to) {
           "                         (default: this build's, or for ARM the one in\n"
           "                         build/ARCH or build/ARCH-release)\n"
           "  --json                 print the report as one JSON document\n"
+          "  --atlas DIR            run every preset on the display and on the LEDs and write\n"
+          "                         DIR/index.html, DIR/atlas.md and the screens' images\n"
           "  --frames DIR           write each display frame as DIR/frame-N.png (default with\n"
           "                         the text report: restoremark-frames); a run removes the\n"
           "                         frames the previous run wrote there, and nothing else\n"
@@ -67,6 +70,7 @@ struct Cli {
   bool peak_memory = false;
   std::string colour = "auto";
   std::string frames_dir;
+  std::string atlas_dir;
 };
 
 [[noreturn]] void bad(const std::string& what) {
@@ -124,6 +128,9 @@ bool twin_option(Cli& cli, const std::string& arg, const std::function<std::stri
     if (cli.frames_dir.empty()) bad("--frames needs a folder");
   } else if (arg == "--peak-memory") {
     cli.peak_memory = true;
+  } else if (arg == "--atlas") {
+    cli.atlas_dir = value();
+    if (cli.atlas_dir.empty()) bad("--atlas needs a folder");
   } else if (arg == "--keep-image") {
     cli.options.keep_image = true;
   } else if (arg == "--colour" || arg == "--color") {
@@ -169,6 +176,9 @@ Cli parse(int argc, char* argv[]) {
   if (!cli.preload_set) choose_preload(cli);
   if (const auto why = twin::apply_knobs(cli.scenario, cli.knobs)) bad(*why);
   if (!cli.knobs.empty()) cli.scenario.name += " (with knobs)";
+  if (!cli.atlas_dir.empty() && (cli.scenario.name != "success" || cli.json)) {
+    bad("--atlas runs every preset as it is: no --scenario, knobs or --json");
+  }
   return cli;
 }
 
@@ -178,6 +188,12 @@ int main(int argc, char* argv[]) {
   const Cli cli = parse(argc, argv);
   twin::stop_runs_on_interrupt();
   try {
+    if (!cli.atlas_dir.empty()) {
+      const auto atlas = twin::write_atlas(cli.executable, cli.options, cli.atlas_dir);
+      printf("restoremark-sim: %zu outcomes, %zu looks, in %s/index.html and %s/atlas.md\n",
+             atlas.outcomes.size(), atlas.groups.size(), cli.atlas_dir.c_str(), cli.atlas_dir.c_str());
+      return 0;
+    }
     const twin::RunResult result = twin::run(cli.executable, cli.scenario, cli.options);
     twin::ReportStyle style;
     style.colour = cli.colour == "always" || (cli.colour == "auto" && isatty(1));

@@ -1,0 +1,81 @@
+// The atlas as Markdown: the looks on the device and what tells their
+// outcomes apart, then one table row per outcome.
+#include <cstring>
+#include <sstream>
+
+#include "atlas.h"
+
+namespace twin {
+
+namespace {
+
+std::string screen_cell(const Outcome& o) {
+  if (o.image.empty()) return "nothing shown";
+  return "![the last screen of " + markdown_escape(o.what.name) + "](" + o.image + ")";
+}
+
+std::string looks_the_same_as(const Atlas& atlas, size_t index) {
+  std::vector<std::string> names;
+  for (const size_t other : atlas.groups[atlas.outcomes[index].group]) {
+    if (other != index) names.push_back(atlas.outcomes[other].what.name);
+  }
+  return names.empty() ? "no other outcome" : markdown_escape(listed(names));
+}
+
+std::string row(const Atlas& atlas, size_t index) {
+  const Outcome& o = atlas.outcomes[index];
+  const RunResult& r = o.result;
+  const auto log = r.log();
+  return "| " + markdown_escape(o.what.name) + " | " + markdown_escape(o.what.summary) + " | " +
+         screen_cell(o) + " | " + markdown_escape(describe_leds(r.final_leds)) + " | " +
+         markdown_escape(exit_text(r)) + " | " + markdown_escape(export_restart(r)) + " | " +
+         markdown_escape(power_request(r)) + " | " + markdown_escape(visible_bytes(r.out)) + " | " +
+         (!log           ? "no log"
+          : log->empty() ? "an empty log file"
+                         : markdown_escape(visible_bytes(*log))) +
+         " | " + looks_the_same_as(atlas, index) + " |\n";
+}
+
+}  // namespace
+
+std::string markdown_escape(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\n') {
+      out += "<br>";
+    } else if (c == '&' || c == '<' || c == '>') {
+      out += html_escape(std::string_view(&c, 1));
+    } else if (c != '\0' && strchr("\\`*_[]|~", c) != nullptr) {
+      out += '\\';
+      out += c;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string atlas_markdown(const Atlas& atlas) {
+  std::ostringstream md;
+  md << "# restoremark: every outcome as the device shows it\n\n"
+     << atlas.outcomes.size() << " outcomes, " << atlas.groups.size()
+     << " different looks on the device (the last screen and the nine LEDs as the run left "
+        "them).\n\n## Outcomes that look the same on the device\n\n"
+     << "| screen | LEDs | outcomes | told apart by |\n|---|---|---|---|\n";
+  for (const auto& group : atlas.groups) {
+    const Outcome& first = atlas.outcomes[group.front()];
+    std::vector<std::string> names;
+    for (const size_t i : group) names.push_back(atlas.outcomes[i].what.name);
+    md << "| " << screen_cell(first) << " | "
+       << markdown_escape(describe_leds(first.result.final_leds)) << " | "
+       << markdown_escape(listed(names)) << " | "
+       << markdown_escape(told_apart_in_group(atlas, group)) << " |\n";
+  }
+  md << "\n## The outcomes\n\n| outcome | summary | screen | LEDs | exit status | export "
+        "restarted | power request | standard output | log | looks the same as |\n"
+     << "|---|---|---|---|---|---|---|---|---|---|\n";
+  for (size_t i = 0; i < atlas.outcomes.size(); ++i) md << row(atlas, i);
+  return md.str();
+}
+
+}  // namespace twin
