@@ -85,7 +85,27 @@ def report(scenario):
     return "\n".join(parts) + "\n"
 
 
+def times(boot):
+    """The boot's wall time on the host and the guest's own clock: when init
+    started, how long each scenario took."""
+    folder = paths.BOOTS / boot
+    lines = [f"boot {boot}: qemu ran {_text(folder / 'seconds').strip() or '?'} s"]
+    for line in _text(folder / "guest" / "times").splitlines():
+        words = line.split()
+        if words[0] == "init":
+            lines.append(f"  init started {float(words[1]):.1f} s after the kernel")
+        else:
+            lines.append(f"  {words[0]}: {float(words[2]) - float(words[1]):.1f} s")
+    return "\n".join(lines)
+
+
 def print_reports(names):
+    boots = []
     for scenario in scenarios.load(names):
         print(report(scenario))
+        boot = _text(paths.RESULTS / scenario.name / "boot").strip()
+        if boot and boot not in boots:
+            boots.append(boot)
+    for boot in boots:
+        print(times(boot))
     return 0
