@@ -84,3 +84,19 @@ def check(scenario):
         print(f"{scenario.name}: as expected")
     sys.stdout.flush()
     return 1 if problems else 0
+
+
+def check_platform(boot):
+    """The boot's measurements of the stock kernel (probe-platform) against
+    system/expected/platform/BOOT."""
+    seen = paths.BOOTS / boot / "guest" / "platform"
+    expected = paths.EXPECTED / "platform" / boot
+    if not seen.exists():
+        print(f"{boot}: no platform measurements in {seen}")
+        return 1
+    problems = _differences("platform", _text(expected) if expected.exists() else "(absent)\n", _text(seen))
+    for problem in problems:
+        print(f"{boot}: {problem}")
+    if not problems:
+        print(f"{boot}: the kernel behaves as expected")
+    return 1 if problems else 0

@@ -49,7 +49,8 @@ def build(program, helpers, target):
     _add_file(archive, "bin/busybox", packages.busybox(), 0o755)
     archive.symlink("bin/sh", "busybox")
     _add_file(archive, "init", paths.SYSTEM / "guest" / "init", 0o755)
-    _add_file(archive, "usr/bin/run-scenario", paths.SYSTEM / "guest" / "run-scenario", 0o755)
+    for script in ["run-scenario", "probe-platform"]:
+        _add_file(archive, f"usr/bin/{script}", paths.SYSTEM / "guest" / script, 0o755)
     for helper in HELPERS:
         _add_file(archive, f"usr/bin/{helper}", helpers / helper, 0o755)
     _add_file(archive, "usr/sbin/restoremark", program, 0o755)

@@ -96,6 +96,8 @@ def times(boot):
             lines.append(f"  init started {float(words[1]):.1f} s after the kernel")
         else:
             lines.append(f"  {words[0]}: {float(words[2]) - float(words[1]):.1f} s")
+    lines.append("  the kernel measured before the scenarios (probe-platform):")
+    lines += ["    " + line for line in _text(folder / "guest" / "platform").splitlines()]
     return "\n".join(lines)
 
 
