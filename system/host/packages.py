@@ -37,8 +37,11 @@ def _unpacked(package):
     paths.DEBS.mkdir(parents=True, exist_ok=True)
     debs = sorted(paths.DEBS.glob(f"{name}_*.deb"))
     if not debs:
-        _run("apt-get", "download", "-q", "-o", "APT::Sandbox::User=root", package,
-             cwd=paths.DEBS, stdout=subprocess.DEVNULL)
+        download = ["apt-get", "download", "-q", "-o", "APT::Sandbox::User=root", package]
+        if subprocess.run(download, cwd=paths.DEBS, stdout=subprocess.DEVNULL).returncode != 0:
+            # Package lists older than the archive name versions it no longer has.
+            _run("apt-get", "update", "-qq")
+            _run(*download, cwd=paths.DEBS, stdout=subprocess.DEVNULL)
         debs = sorted(paths.DEBS.glob(f"{name}_*.deb"))
     if not debs:
         raise RuntimeError(f"apt-get download {package} brought no .deb")
