@@ -6,7 +6,7 @@ import shutil
 import time
 from pathlib import Path
 
-from . import board, collect, initramfs, paths, qemu, scenarios as scenario_list
+from . import board, collect, initramfs, paths, qemu, volumes, scenarios as scenario_list
 
 BOOT_SECONDS = 90          # time limit for boot, set-up and power-off ...
 SCENARIO_SECONDS = 45      # ... and for each scenario (the program waits 10 s)
@@ -34,7 +34,7 @@ def run_boot(name, scenarios, program, helpers):
     (boot_dir / "initrd").write_bytes(base + initramfs.plan(scenarios))
     fb_memory = next((s.fb_memory for s in scenarios if s.display), scenario_list.DEFAULT_FB_MEMORY)
     board.build(kernel, fb_memory, boot_dir / "board.dtb")
-    collect.volumes.make(boot_dir / "volumes.img", len(scenarios))
+    volumes.make(boot_dir / "volumes.img", len(scenarios))
     with open(boot_dir / "results.img", "wb") as results:
         results.truncate(RESULTS_BYTES)
 
