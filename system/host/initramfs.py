@@ -1,0 +1,98 @@
+"""The guest's root file system: busybox, the kernel modules the device's
+drivers need, the C library, the device program with its font, the fake
+device tools and the other guest helpers. One base archive for every boot;
+each boot appends its plan (the kernel unpacks concatenated archives)."""
+import re
+
+from . import cpio, packages, paths
+
+# Modules loaded by the init script; their dependencies come along.
+MODULES = ["virtio_mmio", "virtio_blk", "fat", "vfat", "nls_cp437", "nls_ascii",
+           "nls_utf8", "leds-gpio", "ledtrig-timer", "cuse"]
+HELPERS = ["orvex-msd", "orvex-auth", "fb-info", "power-daemon"]
+TRIPLET = "arm-linux-gnueabihf"
+
+
+def _module_files(kernel):
+    """Paths (relative to the modules folder) of MODULES and everything they need."""
+    depends = {}
+    for line in (kernel.modules / "modules.dep").read_text().splitlines():
+        module, _, needs = line.partition(":")
+        depends[module] = needs.split()
+    by_name = {re.sub(r"\.ko(\..*)?$", "", m.rsplit("/", 1)[-1]).replace("-", "_"): m for m in depends}
+    wanted = []
+    for name in MODULES:
+        module = by_name.get(name.replace("-", "_"))
+        if module is None:
+            raise RuntimeError(f"the guest kernel has no module {name}")
+        for path in [module] + depends[module]:
+            if path not in wanted:
+                wanted.append(path)
+    return wanted
+
+
+def _add_file(archive, name, source, mode=0o644):
+    archive.directories_of(name)
+    archive.file(name, source.read_bytes(), mode)
+
+
+def build(program, helpers, target):
+    """Writes the base archive to `target`; returns the kernel it was made for."""
+    kernel = packages.kernel()
+    archive = cpio.Archive()
+    for folder in ["dev", "proc", "sys", "run", "tmp", "mnt/vfat", "results", "plan",
+                   "usr/local", "usr/sbin", "usr/bin", "bin", "sbin"]:
+        archive.directories_of(folder + "/x")
+    archive.char_device("dev/console", 5, 1)
+    archive.char_device("dev/null", 1, 3, 0o666)
+
+    _add_file(archive, "bin/busybox", packages.busybox(), 0o755)
+    archive.symlink("bin/sh", "busybox")
+    _add_file(archive, "init", paths.SYSTEM / "guest" / "init", 0o755)
+    for script in ["run-scenario", "probe-platform"]:
+        _add_file(archive, f"usr/bin/{script}", paths.SYSTEM / "guest" / script, 0o755)
+    for helper in HELPERS:
+        _add_file(archive, f"usr/bin/{helper}", helpers / helper, 0o755)
+    _add_file(archive, "usr/sbin/restoremark", program, 0o755)
+    _add_file(archive, "usr/share/fonts/6x16.bdf", paths.FONT)
+
+    libc = packages.libc() / "lib" / TRIPLET
+    for library in ["ld-linux-armhf.so.3", "libc.so.6"]:
+        _add_file(archive, f"lib/{TRIPLET}/{library}", libc / library, 0o755)
+    archive.symlink("lib/ld-linux-armhf.so.3", f"{TRIPLET}/ld-linux-armhf.so.3")
+    _add_file(archive, f"lib/{TRIPLET}/libfuse3.so.3",
+              (packages.libfuse() / "lib" / TRIPLET / "libfuse3.so.3").resolve(), 0o755)
+
+    base = f"lib/modules/{kernel.release}"
+    modules = _module_files(kernel)
+    for module in modules:
+        _add_file(archive, f"{base}/{module}", kernel.modules / module)
+    dep_lines = [line for line in (kernel.modules / "modules.dep").read_text().splitlines()
+                 if line.split(":", 1)[0] in modules]
+    archive.file(f"{base}/modules.dep", ("\n".join(dep_lines) + "\n").encode())
+
+    temporary = target.with_suffix(".partial")
+    target.parent.mkdir(parents=True, exist_ok=True)
+    temporary.write_bytes(archive.bytes())
+    temporary.replace(target)
+    return kernel
+
+
+def plan(scenarios):
+    """The archive that tells the guest which scenarios to run and how."""
+    archive = cpio.Archive()
+    archive.file("plan/order", "".join(s.name + "\n" for s in scenarios).encode())
+    for index, scenario in enumerate(scenarios, 1):
+        folder = f"plan/{scenario.name}"
+        archive.directory(folder)
+        settings = {
+            "mode": "display" if scenario.display else "leds",
+            "trigger": scenario.led_trigger,
+            "power": scenario.power,
+            "partition": str(index),
+            "answers": "".join(f"{t} {o} {s}\n" for t, o, s in scenario.answers),
+        }
+        for key, value in settings.items():
+            text = value if key == "answers" else value + "\n"
+            archive.file(f"{folder}/{key}", text.encode())
+    return archive.bytes()

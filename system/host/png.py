@@ -1,0 +1,20 @@
+"""Writes a page of 1-bit display memory as a PNG: set pixels black on
+white, each pixel a scale x scale block (8-bit greyscale, zlib only)."""
+import struct
+import zlib
+
+
+def _chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def write(path, rows, scale=4):
+    """`rows`: strings of '#' (set) and '.' (clear), as screen.art_rows gives."""
+    width = len(rows[0]) * scale
+    raw = bytearray()
+    for row in rows:
+        line = b"\0" + b"".join((b"\x00" if c == "#" else b"\xff") * scale for c in row)
+        raw += line * scale
+    header = struct.pack(">IIBBBBB", width, len(rows) * scale, 8, 0, 0, 0, 0)
+    path.write_bytes(b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", header)
+                     + _chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + _chunk(b"IEND", b""))

@@ -1,0 +1,28 @@
+"""The kernel's gpio_value trace lines, named by LED: the LED timeline."""
+import re
+
+# " gpio-504 (                    |LED1:YELLOW:PIN1    ) out lo"
+_DEBUGFS_LINE = re.compile(r"gpio-(\d+)\s+\([^|]*\|(\S+)\s*\)")
+# "restoremark-93 [000] .....  27.106209: gpio_value: 504 set 0"; the third
+# flag is 's' or 'h' when the line was set from a softirq or an interrupt:
+# the kernel's own blink timer, not a write of the program.
+_TRACE_LINE = re.compile(r"\[\d+\] (\S{5})\s+(\d+\.\d+): gpio_value: (\d+) (set|get) (\d+)")
+
+
+def led_lines(debugfs_gpio):
+    """{GPIO number: LED name} from the kernel's debugfs GPIO listing."""
+    return {int(m.group(1)): m.group(2) for m in _DEBUGFS_LINE.finditer(debugfs_gpio)}
+
+
+def events(trace_text, names):
+    """[(seconds, LED name, value, by the kernel's timer)] of every line set
+    during the run."""
+    found = []
+    for line in trace_text.splitlines():
+        match = _TRACE_LINE.search(line)
+        if match and match.group(4) == "set":
+            gpio = int(match.group(3))
+            in_interrupt = match.group(1)[2] in "sShH"
+            found.append((float(match.group(2)), names.get(gpio, f"gpio-{gpio}"),
+                          int(match.group(5)), in_interrupt))
+    return found
