@@ -116,11 +116,13 @@ std::string why_not_runnable(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   // Host order is little-endian on every machine the twin runs on, as on
   // the device's.
-  const bool dynamic = identity->elf_class == ELFCLASS64 ? has_interpreter<Elf64_Ehdr, Elf64_Phdr>(in)
-                                                         : has_interpreter<Elf32_Ehdr, Elf32_Phdr>(in);
+  const bool dynamic = identity->elf_class == ELFCLASS64
+                           ? has_interpreter<Elf64_Ehdr, Elf64_Phdr>(in)
+                           : has_interpreter<Elf32_Ehdr, Elf32_Phdr>(in);
   if (!dynamic) {
-    return name + " is statically linked: the twin's preload library, which stands in for the "
-                  "device's drivers, cannot load into it";
+    return name +
+           " is statically linked: the twin's preload library, which stands in for the "
+           "device's drivers, cannot load into it";
   }
   return "";
 }

@@ -33,7 +33,8 @@ std::vector<std::string> write_frame_files(const RunResult& result, const std::s
   std::vector<std::string> out;
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (ec) return std::vector<std::string>(result.frames.size(), "(no image: cannot create " + dir + ")");
+  if (ec)
+    return std::vector<std::string>(result.frames.size(), "(no image: cannot create " + dir + ")");
   for (const auto& name : written_before(dir)) fs::remove(fs::path(dir) / name, ec);
   std::ofstream manifest(fs::path(dir) / kManifest, std::ios::trunc);
   for (size_t i = 0; i < result.frames.size(); ++i) {

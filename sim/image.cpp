@@ -86,7 +86,9 @@ void fill_volume(const Image& image, const Scenario& scenario) {
 
 Image make_image(const fs::path& dir, const Scenario& scenario, const TwinFiles& files) {
   if (scenario.volume_full && scenario.volume_size == 0) {
-    throw TwinError("a full volume needs a size (--volume-size): the twin never fills the disk its image is on");
+    throw TwinError(
+        "a full volume needs a size (--volume-size): the twin never fills the disk its image is "
+        "on");
   }
   const Image image{dir};
   for (const char* sub : {"root/mnt/vfat", "root/usr/bin", "root/usr/local/main-user",

@@ -26,17 +26,17 @@
 namespace journal {
 
 // The record kinds, as they stand at the start of a line.
-inline constexpr const char* kLoaded = "loaded";      // preload library: it is in the program
-inline constexpr const char* kTool = "tool";          // fake tool: a call as it arrived
-inline constexpr const char* kWait = "wait";          // preload: a child's end as the parent saw it
-inline constexpr const char* kLed = "led";            // LED class: one write system call
-inline constexpr const char* kFbInfo = "fb-info";     // preload: a screen information request
-inline constexpr const char* kFbWrite = "fb-write";   // preload: one write to the display
-inline constexpr const char* kPower = "power";        // preload: a request on /dev/power
-inline constexpr const char* kSleep = "sleep";        // preload: a sleep, in nanoseconds
-inline constexpr const char* kSync = "sync";          // preload: a sync()
-inline constexpr const char* kUsage = "usage";        // preload: peak memory at exit
-inline constexpr const char* kLost = "lost";          // a record too large to keep
+inline constexpr const char* kLoaded = "loaded";     // preload library: it is in the program
+inline constexpr const char* kTool = "tool";         // fake tool: a call as it arrived
+inline constexpr const char* kWait = "wait";         // preload: a child's end as the parent saw it
+inline constexpr const char* kLed = "led";           // LED class: one write system call
+inline constexpr const char* kFbInfo = "fb-info";    // preload: a screen information request
+inline constexpr const char* kFbWrite = "fb-write";  // preload: one write to the display
+inline constexpr const char* kPower = "power";       // preload: a request on /dev/power
+inline constexpr const char* kSleep = "sleep";       // preload: a sleep, in nanoseconds
+inline constexpr const char* kSync = "sync";         // preload: a sync()
+inline constexpr const char* kUsage = "usage";       // preload: peak memory at exit
+inline constexpr const char* kLost = "lost";         // a record too large to keep
 
 // Writes to a file descriptor without passing through any wrapper of
 // write(): the preload library wraps write() itself.

@@ -18,8 +18,7 @@ class Fields {
   size_t size() const { return fields_.size(); }
   void expect(size_t count) const {
     if (fields_.size() != count) {
-      fail(std::to_string(fields_.size()) + " fields where " + std::to_string(count) +
-           " belong");
+      fail(std::to_string(fields_.size()) + " fields where " + std::to_string(count) + " belong");
     }
   }
   const std::string& text(size_t i) const { return fields_.at(i); }
@@ -79,15 +78,20 @@ ToolCall tool_call(const Fields& f) {
 
 LedWrite led_write(const Fields& f) {
   f.expect(9);
-  return {f.text(0), f.text(1), f.text(2), f.flag(3, "accepted", "refused"),
-          static_cast<int>(f.number(4)), LedState{f.text(5), f.text(6), f.text(7), f.text(8)}};
+  return {f.text(0),
+          f.text(1),
+          f.text(2),
+          f.flag(3, "accepted", "refused"),
+          static_cast<int>(f.number(4)),
+          LedState{f.text(5), f.text(6), f.text(7), f.text(8)}};
 }
 
 using Decoder = std::function<Record(const Fields&)>;
 
 const std::map<std::string, Decoder, std::less<>>& decoders() {
   static const std::map<std::string, Decoder, std::less<>> table = {
-      {journal::kLoaded, [](const Fields& f) -> Record { return f.expect(1), Loaded{f.number(0)}; }},
+      {journal::kLoaded,
+       [](const Fields& f) -> Record { return f.expect(1), Loaded{f.number(0)}; }},
       {journal::kTool, [](const Fields& f) -> Record { return tool_call(f); }},
       {journal::kWait,
        [](const Fields& f) -> Record {

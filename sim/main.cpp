@@ -191,7 +191,8 @@ int main(int argc, char* argv[]) {
     if (!cli.atlas_dir.empty()) {
       const auto atlas = twin::write_atlas(cli.executable, cli.options, cli.atlas_dir);
       printf("restoremark-sim: %zu outcomes, %zu looks, in %s/index.html and %s/atlas.md\n",
-             atlas.outcomes.size(), atlas.groups.size(), cli.atlas_dir.c_str(), cli.atlas_dir.c_str());
+             atlas.outcomes.size(), atlas.groups.size(), cli.atlas_dir.c_str(),
+             cli.atlas_dir.c_str());
       return 0;
     }
     const twin::RunResult result = twin::run(cli.executable, cli.scenario, cli.options);

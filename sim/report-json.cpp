@@ -65,10 +65,14 @@ void list(std::ostringstream& out, const char* name, const Items& items, Each&& 
 }
 
 std::string led_state(const LedState& led) {
-  return "{\"brightness\": " + json_string(led.brightness) + ", \"trigger\": " +
-         json_string(led.trigger) + ", \"delay_on\": " + json_string(led.delay_on) +
+  return "{\"brightness\": " + json_string(led.brightness) +
+         ", \"trigger\": " + json_string(led.trigger) +
+         ", \"delay_on\": " + json_string(led.delay_on) +
          ", \"delay_off\": " + json_string(led.delay_off) + ", \"state\": \"" +
-         (led.blinking() ? "blinking" : led.lit() ? "lit" : "dark") + "\"}";
+         (led.blinking() ? "blinking"
+          : led.lit()    ? "lit"
+                         : "dark") +
+         "\"}";
 }
 
 void devices(std::ostringstream& out, const RunResult& r, const ReportStyle& style) {
@@ -76,8 +80,8 @@ void devices(std::ostringstream& out, const RunResult& r, const ReportStyle& sty
     out << "{\"time\": " << c.time << ", \"tool\": " << json_string(c.tool) << ", \"argv\": [";
     for (size_t i = 0; i < c.argv.size(); ++i) out << (i ? ", " : "") << json_bytes(c.argv[i]);
     out << "], \"answer\": " << json_string(c.answer) << ", \"ended\": " << json_string(c.ended)
-        << ", \"note\": " << json_string(c.note) << ", \"descriptors\": " << json_bytes(c.descriptors)
-        << "}";
+        << ", \"note\": " << json_string(c.note)
+        << ", \"descriptors\": " << json_bytes(c.descriptors) << "}";
   });
   list(out, "children_without_tool", r.children_without_tool, [&out](const ChildEnd& c) {
     out << "{\"time\": " << c.time << ", \"ended\": " << json_string(describe_wait_status(c.status))
@@ -86,7 +90,8 @@ void devices(std::ostringstream& out, const RunResult& r, const ReportStyle& sty
   list(out, "led_writes", r.led_writes, [&out](const LedWrite& w) {
     out << "{\"time\": " << w.time << ", \"led\": " << json_string(w.led)
         << ", \"attribute\": " << json_string(w.attribute) << ", \"bytes\": " << json_bytes(w.text)
-        << ", \"accepted\": " << boolean(w.accepted) << ", \"after\": " << led_state(w.after) << "}";
+        << ", \"accepted\": " << boolean(w.accepted) << ", \"after\": " << led_state(w.after)
+        << "}";
   });
   list(out, "final_leds", r.final_leds, [&out](const LedState& led) { out << led_state(led); });
   list(out, "pushes", r.pushes, [&out](const FbWrite& p) {

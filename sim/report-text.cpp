@@ -67,7 +67,8 @@ void program_part(std::ostringstream& out, const RunResult& r) {
   out << "---- exit status: ";
   if (r.signal) {
     const char* name = sigabbrev_np(r.signal);
-    out << "killed by " << (name ? "SIG" + std::string(name) : std::to_string(r.signal)) << " ----\n";
+    out << "killed by " << (name ? "SIG" + std::string(name) : std::to_string(r.signal))
+        << " ----\n";
   } else {
     out << r.exit_status << " ----\n";
   }
@@ -189,7 +190,8 @@ void rest_part(std::ostringstream& out, const RunResult& r, bool peak_memory) {
   if (peak_memory) {
     out << "Peak resident memory: ";
     if (r.peak_rss_kib) {
-      out << *r.peak_rss_kib << " KiB" << (r.arch != Arch::kHost ? " (the emulator's, holding the program)" : "") << "\n";
+      out << *r.peak_rss_kib << " KiB"
+          << (r.arch != Arch::kHost ? " (the emulator's, holding the program)" : "") << "\n";
     } else {
       out << "not recorded (the program did not exit)\n";
     }

@@ -30,7 +30,8 @@ std::vector<Frame> screens(const RunResult& r) {
     if (push.result <= 0) continue;
     const auto position = static_cast<size_t>(push.position);
     const auto taken = static_cast<size_t>(push.result);
-    const std::string bytes = r.display_memory.substr(std::min(position, r.display_memory.size()), taken);
+    const std::string bytes =
+        r.display_memory.substr(std::min(position, r.display_memory.size()), taken);
     if (r.platform == Platform::kLinux) {
       memory.replace(position, bytes.size(), bytes);
       screen = memory.substr(0, visible);

@@ -54,8 +54,8 @@ struct RunResult {
   std::vector<LedState> initial_leds;     // by index; "-" everywhere for a missing LED
   std::vector<LedState> final_leds;
 
-  Geometry geometry;            // the display's geometry in the scenario
-  std::string display_memory;   // "/dev/fb0" after the run (device: every push in turn)
+  Geometry geometry;           // the display's geometry in the scenario
+  std::string display_memory;  // "/dev/fb0" after the run (device: every push in turn)
   // Files and folders left on the volume: relative path -> bytes ("" for a
   // folder, whose path ends in '/').
   std::map<std::string, std::string> volume;

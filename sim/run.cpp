@@ -36,7 +36,8 @@ Arch checked_arch(const fs::path& executable, const RunOptions& options) {
     throw TwinError(emulator(*arch).string() + " is not installed: the twin runs " + name +
                     " programs through qemu-user (scripts/install-deps cross)");
   }
-  if (options.files.preload.empty()) throw TwinError("no preload library for " + name + " programs");
+  if (options.files.preload.empty())
+    throw TwinError("no preload library for " + name + " programs");
   const auto preload_arch = elf_arch(options.files.preload, why);
   if (!preload_arch) throw TwinError("preload library: " + why);
   if (*preload_arch != *arch) {
@@ -82,9 +83,10 @@ void check_twin_worked(const RunResult& r) {
   for (const auto& record : r.records) {
     if (std::holds_alternative<Loaded>(record)) return;
   }
-  throw TwinError("the preload library did not load into the program, so the run had no power "
-                  "driver, display or virtual time; its standard error: " +
-                  (r.err.empty() ? std::string("(empty)") : r.err));
+  throw TwinError(
+      "the preload library did not load into the program, so the run had no power "
+      "driver, display or virtual time; its standard error: " +
+      (r.err.empty() ? std::string("(empty)") : r.err));
 }
 
 // The program's standard streams are files of the image, opened outside the
@@ -128,8 +130,10 @@ RunResult collect(const Image& image, const Scenario& scenario, int status) {
 }  // namespace
 
 RunResult run(const fs::path& executable, const Scenario& scenario, const RunOptions& options) {
-  if (access(kBwrap, X_OK) != 0) throw TwinError("bubblewrap is not installed (scripts/install-deps)");
-  if (geteuid() != 0) throw TwinError("the twin needs root: it mounts inside namespaces of its own");
+  if (access(kBwrap, X_OK) != 0)
+    throw TwinError("bubblewrap is not installed (scripts/install-deps)");
+  if (geteuid() != 0)
+    throw TwinError("the twin needs root: it mounts inside namespaces of its own");
   SandboxOptions sandbox{checked_arch(executable, options), options.wrapper,
                          options.read_only_paths, options.writable_paths};
   const Image image{make_image_dir(options)};

@@ -39,8 +39,10 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
   for (const auto& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  const int out = open(image.standard_output().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  const int err = open(image.standard_error().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int out =
+      open(image.standard_output().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err =
+      open(image.standard_error().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (in < 0 || out < 0 || err < 0) give_up(report, "cannot open the program's standard streams");
   const pid_t pid = fork();
   if (pid < 0) give_up(report, "cannot start bubblewrap");
@@ -66,7 +68,8 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
 [[noreturn]] void sandbox_process(const Image& image, const fs::path& executable,
                                   const Scenario& scenario, const SandboxOptions& options,
                                   int report) {
-  if (unshare(CLONE_NEWNS) != 0) give_up(report, "cannot create a mount namespace (the twin needs root)");
+  if (unshare(CLONE_NEWNS) != 0)
+    give_up(report, "cannot create a mount namespace (the twin needs root)");
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     give_up(report, "cannot make the mount namespace private");
   }
@@ -81,12 +84,14 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
   bool every_write_recorded = true;
   {
     LedFs leds(image.leds(), led_layout(scenario), image.journal());
-    const pid_t bwrap = start_bwrap(image, bwrap_command(image, executable, scenario, options), report);
+    const pid_t bwrap =
+        start_bwrap(image, bwrap_command(image, executable, scenario, options), report);
     while (waitpid(bwrap, &status, 0) < 0 && errno == EINTR) {
     }
     every_write_recorded = leds.recorded_every_write();
   }
-  if (!every_write_recorded) give_up(report, "the LED class could not record a write in the journal");
+  if (!every_write_recorded)
+    give_up(report, "the LED class could not record a write in the journal");
   if (scenario.volume_size > 0) {
     // The volume goes with this namespace: keep what the run left on it.
     fs::copy(image.volume(), image.dir / "volume-after", fs::copy_options::recursive);
@@ -115,7 +120,8 @@ int wait_for(pid_t sandbox) {
   for (;;) {
     const pid_t done = waitpid(sandbox, &status, WNOHANG);
     if (done == sandbox) return status;
-    if (done < 0 && errno != EINTR) throw TwinError("lost the sandbox: " + std::string(strerror(errno)));
+    if (done < 0 && errno != EINTR)
+      throw TwinError("lost the sandbox: " + std::string(strerror(errno)));
     if (const int signal = interrupt_signal()) {
       kill(sandbox, SIGKILL);
       reap_everything_below();
@@ -135,7 +141,7 @@ int wait_for(pid_t sandbox) {
 std::vector<std::string> bwrap_command(const Image& image, const fs::path& executable,
                                        const Scenario& scenario, const SandboxOptions& options) {
   const Arch arch = options.arch;
-  std::vector<std::string> c = {kBwrap,         "--unshare-ipc", "--unshare-pid",
+  std::vector<std::string> c = {kBwrap,          "--unshare-ipc", "--unshare-pid",
                                 "--unshare-net", "--unshare-uts", "--die-with-parent",
                                 "--new-session", "--clearenv"};
   auto add = [&c](std::initializer_list<std::string> args) { c.insert(c.end(), args); };
@@ -162,7 +168,8 @@ std::vector<std::string> bwrap_command(const Image& image, const fs::path& execu
   add({"--ro-bind", (root / "usr/share/fonts").string(), "/usr/share/fonts"});
   for (const char* tool : {kMsd, kAuth}) {
     const fs::path installed = root / "usr/bin" / tool;
-    if (fs::exists(installed)) add({"--ro-bind", installed.string(), std::string("/usr/bin/") + tool});
+    if (fs::exists(installed))
+      add({"--ro-bind", installed.string(), std::string("/usr/bin/") + tool});
   }
   if (scenario.power != Power::kMissing) {
     // A device node the process may not open for writing refuses the open.
@@ -226,7 +233,8 @@ int run_in_sandbox(const Image& image, const fs::path& executable, const Scenari
   char text[4096];
   const ssize_t n = read(report[0], text, sizeof text);
   if (n > 0) throw TwinError(std::string(text, static_cast<size_t>(n)));
-  if (!WIFEXITED(status)) throw TwinError("the sandbox ended by signal " + std::to_string(WTERMSIG(status)));
+  if (!WIFEXITED(status))
+    throw TwinError("the sandbox ended by signal " + std::to_string(WTERMSIG(status)));
   return WEXITSTATUS(status);
 }
 

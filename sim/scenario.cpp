@@ -43,8 +43,7 @@ const std::vector<PresetEntry>& entries() {
        [](Scenario& s) { s.answer(kAuth, "--make-factory", kFails); }},
       {{"restore-refused", "orvex-auth --make-restore exits with 1"},
        [](Scenario& s) { s.answer(kAuth, "--make-restore", kFails); }},
-      {{"power-missing", "there is no /dev/power"},
-       [](Scenario& s) { s.power = Power::kMissing; }},
+      {{"power-missing", "there is no /dev/power"}, [](Scenario& s) { s.power = Power::kMissing; }},
       {{"power-refused", "the power driver refuses the request"},
        [](Scenario& s) { s.power = Power::kRefuses; }},
       {{"main-user-absent", "/usr/local/main-user/install does not exist"},
@@ -57,9 +56,13 @@ const std::vector<PresetEntry>& entries() {
          s.answer(kMsd, "--start", kFails);
        }},
       {{"factory-tool-killed", "orvex-auth --make-factory is killed by SIGKILL"},
-       [](Scenario& s) { s.answer(kAuth, "--make-factory", {true, SIGKILL}); }},
+       [](Scenario& s) {
+         s.answer(kAuth, "--make-factory", {true, SIGKILL});
+       }},
       {{"export-stop-killed", "orvex-msd --stop is killed by SIGTERM"},
-       [](Scenario& s) { s.answer(kMsd, "--stop", {true, SIGTERM}); }},
+       [](Scenario& s) {
+         s.answer(kMsd, "--stop", {true, SIGTERM});
+       }},
   };
   return list;
 }

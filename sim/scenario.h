@@ -40,7 +40,8 @@ inline constexpr std::array<LedName, 9> kLeds = {{
 }};
 
 // The attributes each LED directory of the device offers.
-inline constexpr std::array<const char*, 3> kLedAttributes = {"brightness", "delay_on", "delay_off"};
+inline constexpr std::array<const char*, 3> kLedAttributes = {"brightness", "delay_on",
+                                                              "delay_off"};
 
 inline constexpr const char* kMsd = "orvex-msd";
 inline constexpr const char* kAuth = "orvex-auth";
@@ -59,11 +60,11 @@ enum class Display { kWritable, kReadOnly, kNone };
 
 // What the frame-buffer driver reports in its screen information.
 struct Geometry {
-  uint32_t width = 128;          // xres
-  uint32_t height = 64;          // yres
+  uint32_t width = 128;  // xres
+  uint32_t height = 64;  // yres
   uint32_t bits_per_pixel = 1;
-  uint32_t virtual_width = 0;    // xres_virtual; 0: the same as xres
-  uint32_t virtual_height = 0;   // yres_virtual; 0: the same as yres
+  uint32_t virtual_width = 0;   // xres_virtual; 0: the same as xres
+  uint32_t virtual_height = 0;  // yres_virtual; 0: the same as yres
   uint32_t xres_virtual() const { return virtual_width ? virtual_width : width; }
   uint32_t yres_virtual() const { return virtual_height ? virtual_height : height; }
   bool operator==(const Geometry&) const = default;
@@ -81,9 +82,9 @@ struct Scenario {
   bool volume_full = false;       // a user's file fills the size-limited volume
   bool main_user_install = true;  // /usr/local/main-user/install exists
   Power power = Power::kAccepts;
-  bool real_time = false;         // sleeps take their real time
-  bool tools_talk = false;        // the tools print a line of their own
-  std::set<int> missing_leds;                    // LED indexes without a directory
+  bool real_time = false;                                    // sleeps take their real time
+  bool tools_talk = false;                                   // the tools print a line of their own
+  std::set<int> missing_leds;                                // LED indexes without a directory
   std::set<std::pair<int, std::string>> missing_attributes;  // (index, attribute)
   std::set<std::pair<int, std::string>> refusing_attributes;
   bool led_timer_trigger = false;  // Linux platform: every LED starts blinking by the timer trigger
@@ -92,9 +93,9 @@ struct Scenario {
   std::set<std::string> non_executable_tools;  // installed without execute permission
   Display display = Display::kWritable;
   Geometry geometry;
-  bool display_info_fails = false;  // the screen information request is refused
-  long display_write_limit = -1;    // bytes the display takes per write; -1: all
-  int display_write_error = 0;      // errno with which every push fails; 0: none
+  bool display_info_fails = false;     // the screen information request is refused
+  long display_write_limit = -1;       // bytes the display takes per write; -1: all
+  int display_write_error = 0;         // errno with which every push fails; 0: none
   long long display_memory = 8 << 20;  // Linux platform: bytes of display memory
 
   void answer(const std::string& tool, const std::string& option, ToolAnswer a) {

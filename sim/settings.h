@@ -34,9 +34,9 @@ struct Settings {
   bool tools_talk = false;
   bool fb_info_refused = false;
   unsigned xres = 128, yres = 64, xres_virtual = 128, yres_virtual = 64, bits_per_pixel = 1;
-  long fb_takes = -1;      // bytes the display takes per write; -1: all offered
-  int fb_fails = 0;        // errno with which every write fails; 0: none
-  long long fb_memory = 0; // display memory in bytes (Linux platform)
+  long fb_takes = -1;       // bytes the display takes per write; -1: all offered
+  int fb_fails = 0;         // errno with which every write fails; 0: none
+  long long fb_memory = 0;  // display memory in bytes (Linux platform)
   int answer_count = 0;
   Answer answers[16];
 };

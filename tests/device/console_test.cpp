@@ -86,7 +86,8 @@ class Console : public DeviceTest {
     std::ifstream in("/dev/fb0", std::ios::binary);
     const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::string> out;
-    for (size_t offset = 0; offset < all.size(); offset += size) out.push_back(all.substr(offset, size));
+    for (size_t offset = 0; offset < all.size(); offset += size)
+      out.push_back(all.substr(offset, size));
     return out;
   }
 
@@ -97,7 +98,8 @@ class Console : public DeviceTest {
 
   // The set pixels of a frame as a list of rectangles would be fragile; this
   // counts set pixels inside and outside a rectangle instead.
-  static std::pair<int, int> inside_outside(const std::string& frame, int x0, int y0, int x1, int y1) {
+  static std::pair<int, int> inside_outside(const std::string& frame, int x0, int y0, int x1,
+                                            int y1) {
     int inside = 0;
     int outside = 0;
     for (int y = 0; y < 64; ++y) {

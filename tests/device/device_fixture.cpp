@@ -54,7 +54,8 @@ void DeviceTest::apply() {
 }
 
 void DeviceTest::answer(const std::string& tool, const std::string& option, twin::ToolAnswer a) {
-  ASSERT_TRUE(twin_settings::set_answer(settings, tool.c_str(), option.c_str(), a.by_signal, a.value));
+  ASSERT_TRUE(
+      twin_settings::set_answer(settings, tool.c_str(), option.c_str(), a.by_signal, a.value));
   apply();
 }
 

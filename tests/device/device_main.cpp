@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     perror("cannot restart the device tests with the twin's preload library");
     return 1;
   }
-  if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+  if (unshare(CLONE_NEWNS) != 0 ||
+      mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     perror("device tests need a private mount namespace (run them as root)");
     return 1;
   }

@@ -24,24 +24,24 @@ TEST_F(Leds, OnWritesTheBrightnessInDecimal) {
   EXPECT_EQ(led_on(6, 0), 0);
   EXPECT_EQ(led_on(8, 7), 0);
   EXPECT_EQ(writes(recorded()), (expect::Writes{{"LED1:YELLOW:PIN1", "brightness", "255\n"},
-                                                    {"LED7:RED", "brightness", "0\n"},
-                                                    {"LED9:BLUE:BLUETOOTH", "brightness", "7\n"}}));
+                                                {"LED7:RED", "brightness", "0\n"},
+                                                {"LED9:BLUE:BLUETOOTH", "brightness", "7\n"}}));
 }
 
 TEST_F(Leds, OffAndBlinkStopWriteZeroToOneAttributeEach) {
   EXPECT_EQ(led_off(3), 0);
   EXPECT_EQ(led_blink_stop(3), 0);
   EXPECT_EQ(writes(recorded()), (expect::Writes{{"LED4:YELLOW:PIN4", "brightness", "0\n"},
-                                                    {"LED4:YELLOW:PIN4", "delay_on", "0\n"}}));
+                                                {"LED4:YELLOW:PIN4", "delay_on", "0\n"}}));
 }
 
 TEST_F(Leds, BlinkStartWritesOnTimeThenOffTime) {
   EXPECT_EQ(led_blink_start(7, 500, 250), 0);
   EXPECT_EQ(led_blink_start(7, 51, 51), 0);
   EXPECT_EQ(writes(recorded()), (expect::Writes{{"LED8:GREEN", "delay_on", "500\n"},
-                                                    {"LED8:GREEN", "delay_off", "250\n"},
-                                                    {"LED8:GREEN", "delay_on", "51\n"},
-                                                    {"LED8:GREEN", "delay_off", "51\n"}}));
+                                                {"LED8:GREEN", "delay_off", "250\n"},
+                                                {"LED8:GREEN", "delay_on", "51\n"},
+                                                {"LED8:GREEN", "delay_off", "51\n"}}));
 }
 
 TEST_F(Leds, BlinkRatesOf50msOrLessAreRefusedBeforeAnyOpen) {

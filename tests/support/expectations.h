@@ -43,24 +43,32 @@ using Write = std::tuple<std::string, std::string, std::string>;
 using Writes = std::vector<Write>;
 
 inline const Writes kStartPattern = {
-    {"LED1:YELLOW:PIN1", "brightness", "0\n"}, {"LED1:YELLOW:PIN1", "delay_on", "0\n"},
-    {"LED2:YELLOW:PIN2", "brightness", "0\n"}, {"LED2:YELLOW:PIN2", "delay_on", "0\n"},
-    {"LED3:YELLOW:PIN3", "brightness", "0\n"}, {"LED3:YELLOW:PIN3", "delay_on", "0\n"},
-    {"LED4:YELLOW:PIN4", "brightness", "0\n"}, {"LED4:YELLOW:PIN4", "delay_on", "0\n"},
-    {"LED5:YELLOW:PIN5", "brightness", "0\n"}, {"LED5:YELLOW:PIN5", "delay_on", "0\n"},
-    {"LED6:YELLOW:PIN6", "brightness", "0\n"}, {"LED6:YELLOW:PIN6", "delay_on", "0\n"},
-    {"LED7:RED", "brightness", "0\n"},         {"LED7:RED", "delay_on", "0\n"},
-    {"LED8:GREEN", "brightness", "0\n"},       {"LED8:GREEN", "delay_on", "0\n"},
+    {"LED1:YELLOW:PIN1", "brightness", "0\n"},
+    {"LED1:YELLOW:PIN1", "delay_on", "0\n"},
+    {"LED2:YELLOW:PIN2", "brightness", "0\n"},
+    {"LED2:YELLOW:PIN2", "delay_on", "0\n"},
+    {"LED3:YELLOW:PIN3", "brightness", "0\n"},
+    {"LED3:YELLOW:PIN3", "delay_on", "0\n"},
+    {"LED4:YELLOW:PIN4", "brightness", "0\n"},
+    {"LED4:YELLOW:PIN4", "delay_on", "0\n"},
+    {"LED5:YELLOW:PIN5", "brightness", "0\n"},
+    {"LED5:YELLOW:PIN5", "delay_on", "0\n"},
+    {"LED6:YELLOW:PIN6", "brightness", "0\n"},
+    {"LED6:YELLOW:PIN6", "delay_on", "0\n"},
+    {"LED7:RED", "brightness", "0\n"},
+    {"LED7:RED", "delay_on", "0\n"},
+    {"LED8:GREEN", "brightness", "0\n"},
+    {"LED8:GREEN", "delay_on", "0\n"},
     {"LED9:BLUE:BLUETOOTH", "brightness", "255\n"},
-    {"LED8:GREEN", "delay_on", "500\n"},       {"LED8:GREEN", "delay_off", "500\n"},
+    {"LED8:GREEN", "delay_on", "500\n"},
+    {"LED8:GREEN", "delay_off", "500\n"},
 };
 
 inline const Writes kSuccessPattern = {
-    {"LED8:GREEN", "delay_on", "0\n"},
-    {"LED1:YELLOW:PIN1", "brightness", "255\n"}, {"LED2:YELLOW:PIN2", "brightness", "255\n"},
-    {"LED3:YELLOW:PIN3", "brightness", "255\n"}, {"LED4:YELLOW:PIN4", "brightness", "255\n"},
-    {"LED5:YELLOW:PIN5", "brightness", "255\n"}, {"LED6:YELLOW:PIN6", "brightness", "255\n"},
-    {"LED8:GREEN", "brightness", "255\n"},
+    {"LED8:GREEN", "delay_on", "0\n"},           {"LED1:YELLOW:PIN1", "brightness", "255\n"},
+    {"LED2:YELLOW:PIN2", "brightness", "255\n"}, {"LED3:YELLOW:PIN3", "brightness", "255\n"},
+    {"LED4:YELLOW:PIN4", "brightness", "255\n"}, {"LED5:YELLOW:PIN5", "brightness", "255\n"},
+    {"LED6:YELLOW:PIN6", "brightness", "255\n"}, {"LED8:GREEN", "brightness", "255\n"},
 };
 
 inline const Writes kFailurePattern = {
@@ -110,8 +118,8 @@ inline std::set<std::string> volume_names(const twin::RunResult& r) {
   return names;
 }
 
-inline const std::set<std::string> kUntouchedVolume = {
-    "K300-RESTOREMARK-V1-0.tar.gz", "install", "install.sig", "main-user.crt", "notes.txt"};
+inline const std::set<std::string> kUntouchedVolume = {"K300-RESTOREMARK-V1-0.tar.gz", "install",
+                                                       "install.sig", "main-user.crt", "notes.txt"};
 
 // Every screen the display showed, in order, as '#'/'.' rows.
 inline std::vector<std::vector<std::string>> screens(const twin::RunResult& r) {

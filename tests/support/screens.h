@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "scenario.h"
 #include "result.h"
+#include "scenario.h"
 
 namespace expect {
 
@@ -43,7 +43,8 @@ inline std::filesystem::path write_test_font(const std::filesystem::path& dir) {
 // the bottom 16 rows, each earlier one 16 rows higher, each cut to
 // xres_virtual / 6 characters, of which the screen shows xres columns.
 // Returned as '#'/'.' rows.
-inline std::vector<std::string> screen(const twin::Geometry& g, const std::vector<std::string>& lines) {
+inline std::vector<std::string> screen(const twin::Geometry& g,
+                                       const std::vector<std::string>& lines) {
   std::vector<std::string> rows(g.height, std::string(g.xres_virtual(), '.'));
   const size_t capacity = g.xres_virtual() / 6;
   for (size_t k = 0; k < lines.size(); ++k) {

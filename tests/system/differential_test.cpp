@@ -91,8 +91,8 @@ class Differential : public ::testing::TestWithParam<SystemScenario> {};
 TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
   const SystemScenario& s = GetParam();
   const fs::path guest = results_of(s.name);
-  ASSERT_TRUE(fs::exists(guest / "status")) << "no guest results in " << guest
-                                            << ": scripts/test-system makes them";
+  ASSERT_TRUE(fs::exists(guest / "status"))
+      << "no guest results in " << guest << ": scripts/test-system makes them";
   twin::Scenario scenario;
   ASSERT_EQ(twin::apply_knobs(scenario, s.knobs), std::nullopt);
   twin::RunOptions options;

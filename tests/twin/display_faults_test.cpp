@@ -13,7 +13,6 @@ using namespace expect;
 
 namespace {
 
-
 using DisplayFaults = TwinTest;
 
 // The screen after `lines`, computed on a screen 32 rows taller and cut to
@@ -35,7 +34,6 @@ std::vector<std::string> expected_screen(
   }
   return {rows.end() - g.height, rows.end()};
 }
-
 
 // --- geometries --------------------------------------------------------------
 
@@ -227,7 +225,8 @@ TEST_F(DisplayFaults, FontsLoadedDespiteTheirFlawsDrawTheGlyphsTheyHold) {
 }
 
 // A screen with the given rectangles set: {x, y, width, height}.
-std::vector<std::string> filled(const twin::Geometry& g, std::vector<std::array<uint32_t, 4>> areas) {
+std::vector<std::string> filled(const twin::Geometry& g,
+                                std::vector<std::array<uint32_t, 4>> areas) {
   auto rows = blank(g);
   for (const auto& [x, y, w, h] : areas) {
     for (uint32_t row = y; row < y + h; ++row) rows[row].replace(x, w, w, '#');
@@ -258,7 +257,8 @@ TEST_F(DisplayFaults, FontLargerThanTheConsoleCellIsClippedToTheImage) {
        {blank(wide), filled(wide, {{0, 0, 128, 30}, {0, 30, 80, 30}, {0, 48, 128, 16}}),
         filled(wide, {{0, 0, 128, 14}, {0, 14, 80, 30}, {0, 32, 128, 16}, {0, 48, 96, 16}})}},
       // Two characters per line, each covering the whole screen.
-      {one_cell, {blank(one_cell), filled(one_cell, {{0, 0, 16, 16}}), filled(one_cell, {{0, 0, 16, 16}})}},
+      {one_cell,
+       {blank(one_cell), filled(one_cell, {{0, 0, 16, 16}}), filled(one_cell, {{0, 0, 16, 16}})}},
   };
   for (const auto& [g, expected] : cases) {
     SCOPED_TRACE(std::to_string(g.width) + "x" + std::to_string(g.height));

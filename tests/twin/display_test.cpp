@@ -11,7 +11,6 @@ using namespace expect;
 
 namespace {
 
-
 using Display = TwinTest;
 
 TEST_F(Display, SuccessShowsBannerThenOutcomeAndTouchesNoLed) {
@@ -21,13 +20,13 @@ TEST_F(Display, SuccessShowsBannerThenOutcomeAndTouchesNoLed) {
   EXPECT_TRUE(r.led_writes.empty());
   const twin::Geometry g;
   EXPECT_EQ(screens(r), (std::vector<std::vector<std::string>>{
-                            blank(g),
-                            screen(g, {"K300-RESTOREMARK-V1-0"}),
+                            blank(g), screen(g, {"K300-RESTOREMARK-V1-0"}),
                             screen(g, {"K300-RESTOREMARK-V1-0", "Success."})}));
   for (const auto& frame : r.frames) EXPECT_EQ(frame.bytes.size(), 1024u);
   EXPECT_EQ(r.display_memory.size(), 3 * 1024u);  // whole images, one after another
-  EXPECT_EQ(trace(r),
-            "T(--stop) D D T(--make-factory) T(--make-restore) D Y T(--remove) Y P(accepted) S(10)");
+  EXPECT_EQ(
+      trace(r),
+      "T(--stop) D D T(--make-factory) T(--make-restore) D Y T(--remove) Y P(accepted) S(10)");
   EXPECT_EQ(r.log(), std::nullopt);
 }
 
@@ -103,12 +102,12 @@ TEST_F(Display, DeeperPixelsPushTheWholeImageWithTheRestBlank) {
 
 TEST_F(Display, UndrawableGeometriesEndLikeADisplayThatCannotStart) {
   const std::vector<std::pair<twin::Geometry, std::string>> odd = {
-      {{128, 15, 1}, "128x15 at 1"},      // lower than one text line
-      {{128, 0, 1}, "128x0 at 1"},        // no rows at all
-      {{0, 64, 1}, "0x64 at 1"},          // no columns
-      {{124, 64, 1}, "124x64 at 1"},      // rows of part bytes
-      {{128, 64, 0}, "128x64 at 0"},      // no bits per pixel
-      {{65536, 65536, 8}, "65536x65536 at 8"},        // size beyond 32 bits
+      {{128, 15, 1}, "128x15 at 1"},                 // lower than one text line
+      {{128, 0, 1}, "128x0 at 1"},                   // no rows at all
+      {{0, 64, 1}, "0x64 at 1"},                     // no columns
+      {{124, 64, 1}, "124x64 at 1"},                 // rows of part bytes
+      {{128, 64, 0}, "128x64 at 0"},                 // no bits per pixel
+      {{65536, 65536, 8}, "65536x65536 at 8"},       // size beyond 32 bits
       {{4294967288u, 64, 1}, "4294967288x64 at 1"},  // width beyond the bitmap's range
   };
   for (const auto& [geometry, text] : odd) {
@@ -150,8 +149,9 @@ TEST_F(Display, ImageIsTheVirtualWidthByTheVisibleHeight) {
   const auto r = run(scenario);
   expect_exit(r, 0);
   const twin::Geometry& g = scenario.geometry;
-  EXPECT_EQ(screens(r), (std::vector<std::vector<std::string>>{
-                            blank(g), screen(g, {kBannerLine}), screen(g, {kBannerLine, "Success."})}));
+  EXPECT_EQ(screens(r),
+            (std::vector<std::vector<std::string>>{blank(g), screen(g, {kBannerLine}),
+                                                   screen(g, {kBannerLine, "Success."})}));
   for (const auto& push : r.pushes) EXPECT_EQ(push.offered, 128 * 64 / 8);
 }
 
@@ -163,8 +163,8 @@ TEST_F(Display, PushThatTakesNothingOrFailsIsReportedAtEachPush) {
     long long result;
     int error;
   };
-  for (const auto& c : {Case{{"--display-takes", "0"}, 0, 0},
-                        Case{{"--display-write-fails", "EIO"}, -1, EIO}}) {
+  for (const auto& c :
+       {Case{{"--display-takes", "0"}, 0, 0}, Case{{"--display-write-fails", "EIO"}, -1, EIO}}) {
     SCOPED_TRACE(c.knobs[0]);
     const auto r = run(with_knobs("success", c.knobs));
     expect_exit(r, 0);

@@ -290,14 +290,22 @@ TEST_F(FaultMatrix, PowerDeviceThatCannotBeOpenedFailsAfterSuccessOnEitherIndica
 // The exit status each preset must end with on the display and on the
 // LEDs; a preset that is not listed here fails the test until it is.
 const std::map<std::string, std::pair<int, int>> kPresetStatus = {
-    {"success", {0, 0}},           {"no-display", {0, 0}},
-    {"display-readonly", {0, 0}},  {"display-fails", {1, 0}},
-    {"volume-full", {1, 1}},       {"export-stop-fails", {1, 1}},
-    {"log-not-created", {1, 1}},   {"factory-refused", {1, 1}},
-    {"restore-refused", {1, 1}},   {"power-missing", {1, 1}},
-    {"power-refused", {1, 1}},     {"main-user-absent", {0, 0}},
-    {"main-user-removal-refused", {0, 0}}, {"export-restart-refused", {1, 1}},
-    {"factory-tool-killed", {1, 1}}, {"export-stop-killed", {1, 1}},
+    {"success", {0, 0}},
+    {"no-display", {0, 0}},
+    {"display-readonly", {0, 0}},
+    {"display-fails", {1, 0}},
+    {"volume-full", {1, 1}},
+    {"export-stop-fails", {1, 1}},
+    {"log-not-created", {1, 1}},
+    {"factory-refused", {1, 1}},
+    {"restore-refused", {1, 1}},
+    {"power-missing", {1, 1}},
+    {"power-refused", {1, 1}},
+    {"main-user-absent", {0, 0}},
+    {"main-user-removal-refused", {0, 0}},
+    {"export-restart-refused", {1, 1}},
+    {"factory-tool-killed", {1, 1}},
+    {"export-stop-killed", {1, 1}},
 };
 
 TEST_F(FaultMatrix, EveryPresetEndsCleanlyAndReportsSuccessOnlyWhenItWas) {

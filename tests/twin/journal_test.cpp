@@ -32,8 +32,17 @@ class Journal : public ::testing::Test {
 
 TEST_F(Journal, RecordsComeBackWholeWithTheirBytes) {
   const std::string bytes("tab\tline\nper%cent\0end\xff", 22);
-  journal::Writer(journal::kLed).field("LED8:GREEN").field("delay_on").field(bytes.data(), bytes.size())
-      .field("refused").number(22).field("0").field("timer").field("0").field("500").commit(path_.c_str());
+  journal::Writer(journal::kLed)
+      .field("LED8:GREEN")
+      .field("delay_on")
+      .field(bytes.data(), bytes.size())
+      .field("refused")
+      .number(22)
+      .field("0")
+      .field("timer")
+      .field("0")
+      .field("500")
+      .commit(path_.c_str());
   journal::Writer(journal::kSleep).number(1500000000).commit(path_.c_str());
   journal::Writer(journal::kSync).commit(path_.c_str());
   const auto records = decoded();

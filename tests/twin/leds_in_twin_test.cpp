@@ -24,8 +24,9 @@ TEST_F(ProcedureLeds, MissingDelayOffLeavesTheBlinkUnstarted) {
   twin::Scenario scenario;
   scenario.missing_attributes = {{7, "delay_off"}};
   const auto r = run_on_leds(scenario);
-  EXPECT_EQ(r.out, kBanner + "LED Test: Error failed to open file /sys/class/leds/LED8:GREEN/delay_off\n" +
-                       "Success.\n");
+  EXPECT_EQ(r.out,
+            kBanner + "LED Test: Error failed to open file /sys/class/leds/LED8:GREEN/delay_off\n" +
+                "Success.\n");
   Writes start(kStartPattern.begin(), kStartPattern.end() - 2);  // no delay_on, no delay_off
   EXPECT_EQ(writes(r), concat(start, kSuccessPattern));
 }

@@ -26,7 +26,8 @@ TEST_F(LinuxPlatform, LedPatternsLoseEveryBlinkWithOrWithoutTheTimerAtStart) {
   // The blue LED is never switched off: with the timer at start it blinks on.
   for (const auto& [trigger, leds] : {std::pair{"none", "LLLLLL.LL"}, {"timer", "LLLLLL.L~"}}) {
     SCOPED_TRACE(trigger);
-    const auto r = run_on_leds(with_knobs("success", {"--platform", "linux", "--led-trigger", trigger}));
+    const auto r =
+        run_on_leds(with_knobs("success", {"--platform", "linux", "--led-trigger", trigger}));
     expect_exit(r, 0);
     EXPECT_EQ(r.out, out);
     EXPECT_EQ(picture(r), leds);
@@ -43,11 +44,13 @@ TEST_F(LinuxPlatform, PushesLandAtTheFilePositionWithinTheDisplayMemory) {
   const std::string failed = kDisplayNotUpdated;
   const std::vector<Case> cases = {
       {"8388608", {{1024, 0, 0}, {1024, 0, 1024}, {1024, 0, 2048}}, kBanner + "Success.\n"},
-      {"1024", {{1024, 0, 0}, {-1, ENOSPC, 1024}, {-1, ENOSPC, 1024}},
+      {"1024",
+       {{1024, 0, 0}, {-1, ENOSPC, 1024}, {-1, ENOSPC, 1024}},
        kBanner + failed + "Success.\n" + failed},
       // An image larger than the memory is cut to it; after that, a write
       // larger than the memory fails with EFBIG before it could be cut.
-      {"512", {{512, 0, 0}, {-1, EFBIG, 512}, {-1, EFBIG, 512}},
+      {"512",
+       {{512, 0, 0}, {-1, EFBIG, 512}, {-1, EFBIG, 512}},
        kBanner + failed + "Success.\n" + failed},
   };
   const twin::Geometry g;

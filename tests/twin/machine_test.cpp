@@ -12,7 +12,6 @@
 #include "files.h"
 #include "twin_fixture.h"
 
-
 using namespace expect;
 
 namespace {
@@ -131,7 +130,8 @@ TEST_F(Machine, ProgramsTheTwinCannotRunAreRefusedBeforeTheRun) {
 
 TEST_F(Machine, StaticProgramIsRefusedForThePreloadCannotLoad) {
   const auto program = dir_ / "static";
-  const std::string build = "printf 'int main(void){return 0;}' | cc -static -x c - -o " + program.string();
+  const std::string build =
+      "printf 'int main(void){return 0;}' | cc -static -x c - -o " + program.string();
   if (std::system(build.c_str()) != 0) GTEST_SKIP() << "no static C library to build with";
   std::string why;
   if (twin::elf_arch(program, why) != twin::elf_arch(executable(), why)) {
