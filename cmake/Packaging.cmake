@@ -86,8 +86,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 USB mass-storage export and deletes the maintenance package from the FAT
 volume, has the device's privileged tool set the factory restore point and
 the restore point flags, removes the main-user install file and, on
-success, asks the power-management driver to restart the device. On
-failure it keeps a log on the volume and exports it again.
+success, makes the device's power-management request. On failure it
+keeps a log on the volume and exports the volume again.
 
 It shows its progress on the text console of the frame buffer, drawn with
 its own console font (included), or with the device's LEDs.")
