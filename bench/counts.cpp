@@ -25,7 +25,7 @@
 #ifdef RESTOREMARK_EXECUTABLE
 #include "control.h"
 #include "scenario.h"
-#include "twin.h"
+#include "run.h"
 #endif
 
 namespace {
@@ -114,7 +114,7 @@ int twin_run(int argc, char** argv) {
   fputs(result.err.c_str(), stderr);
   fputs(result.out.c_str(), stdout);
   printf("exit status %d, %zu display frames, %zu sleeps\n", result.exit_status,
-         result.frames().size(), result.sleeps().size());
+         result.frames.size(), result.sleeps.size());
   return result.exit_status == 0 ? 0 : 1;
 }
 #endif
