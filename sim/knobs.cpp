@@ -112,7 +112,7 @@ const std::vector<Knob> kKnobs = {
     {"--volume-full", nullptr,
      "a user's file fills the volume (64 KiB unless --volume-size says otherwise)",
      [](Scenario& s, std::string_view) {
-       if (s.volume_size == 0) s.volume_size = 64 * 1024;
+       if (s.volume_size == 0) s.volume_size = kFullVolumeSize;
        return set(s.volume_full);
      }},
     {"--no-main-user-install", nullptr, "/usr/local/main-user/install does not exist",

@@ -11,7 +11,6 @@ namespace twin {
 namespace {
 
 constexpr ToolAnswer kFails{false, 1};
-constexpr long long kFullVolumeSize = 64 * 1024;
 
 struct PresetEntry {
   Preset preset;

@@ -43,6 +43,10 @@ inline constexpr std::array<LedName, 9> kLeds = {{
 inline constexpr std::array<const char*, 3> kLedAttributes = {"brightness", "delay_on",
                                                               "delay_off"};
 
+// The size of a full volume unless a scenario gives one: room for the files
+// of the volume and little else.
+inline constexpr long long kFullVolumeSize = 64 * 1024;
+
 inline constexpr const char* kMsd = "orvex-msd";
 inline constexpr const char* kAuth = "orvex-auth";
 
