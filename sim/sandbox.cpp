@@ -68,8 +68,9 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
 [[noreturn]] void sandbox_process(const Image& image, const fs::path& executable,
                                   const Scenario& scenario, const SandboxOptions& options,
                                   int report) {
-  if (unshare(CLONE_NEWNS) != 0)
+  if (unshare(CLONE_NEWNS) != 0) {
     give_up(report, "cannot create a mount namespace (the twin needs root)");
+  }
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     give_up(report, "cannot make the mount namespace private");
   }
@@ -90,8 +91,10 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
     }
     every_write_recorded = leds.recorded_every_write();
   }
-  if (!every_write_recorded)
+  if (!every_write_recorded) {
+    errno = 0;  // the LED class said why on the program's standard error
     give_up(report, "the LED class could not record a write in the journal");
+  }
   if (scenario.volume_size > 0) {
     // The volume goes with this namespace: keep what the run left on it.
     fs::copy(image.volume(), image.dir / "volume-after", fs::copy_options::recursive);
