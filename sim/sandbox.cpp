@@ -92,7 +92,7 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
     every_write_recorded = leds.recorded_every_write();
   }
   if (!every_write_recorded) {
-    errno = 0;  // the LED class said why on the program's standard error
+    errno = 0;  // the LED class has said why on standard error
     give_up(report, "the LED class could not record a write in the journal");
   }
   if (scenario.volume_size > 0) {
