@@ -85,8 +85,7 @@ TEST_F(Console, PushThatTakesSomeBytesCountsAsDoneOneThatTakesNoneDoesNot) {
               EXPECT_EQ(lcd_clear(), 1);
               EXPECT_EQ(lcd_puts("x"), 1);
             }),
-            "Failed to update the display.\nFailed to update the display.\n"
-            "Failed to update the display.\n");
+            expect::kDisplayNotUpdated + expect::kDisplayNotUpdated + expect::kDisplayNotUpdated);
   EXPECT_EQ(fs::file_size("/dev/fb0"), 100u);
 }
 

@@ -84,11 +84,8 @@ TEST_F(Leds, MissingDirectoryIsNotAvailableWithEachOperationsWording) {
     results[2] = led_blink_start(1, 50, 50);  // presence is checked before the rate
     results[3] = led_blink_stop(1);
   });
-  EXPECT_EQ(out,
-            "LED Test: Error LED not availiable.\n"
-            "LED Test: Error LED not available.\n"
-            "LED Test: Error LED not available.\n"
-            "LED Test: Error LED not available.\n");
+  EXPECT_EQ(out, expect::kLedMissingInOn + expect::kLedMissing + expect::kLedMissing +
+                     expect::kLedMissing);
   for (int r : results) EXPECT_EQ(r, 1);
   EXPECT_TRUE(recorded().led_writes.empty());
 }
@@ -133,10 +130,7 @@ TEST_F(Leds, IndexOutsideTheTableIsAnLedThatIsNotThere) {
     results[1] = led_off(-1);
     results[2] = led_blink_start(1000, 100, 100);
   });
-  EXPECT_EQ(out,
-            "LED Test: Error LED not availiable.\n"
-            "LED Test: Error LED not available.\n"
-            "LED Test: Error LED not available.\n");
+  EXPECT_EQ(out, expect::kLedMissingInOn + expect::kLedMissing + expect::kLedMissing);
   for (int r : results) EXPECT_EQ(r, 1);
   errno = 0;
   EXPECT_EQ(led_file_open(9, "/brightness"), nullptr);

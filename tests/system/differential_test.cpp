@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "files.h"
@@ -108,13 +107,7 @@ TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
     if (line.rfind("ioctl ", 0) == 0) guest_power += line + "\n";  // the twin records no open
   }
   EXPECT_EQ(power_of(r), guest_power);
-  std::map<std::string, std::string> volume;
-  for (const auto& entry : fs::recursive_directory_iterator(guest / "volume")) {
-    const std::string name = fs::relative(entry.path(), guest / "volume").string();
-    volume[entry.is_directory() ? name + "/" : name] =
-        entry.is_directory() ? "" : support::read_file(entry.path());
-  }
-  EXPECT_EQ(r.volume, volume);
+  EXPECT_EQ(r.volume, twin::read_volume(guest / "volume"));
   std::vector<std::string> twin_leds, guest_leds;
   for (size_t i = 0; i < twin::kLeds.size(); ++i) {
     twin_leds.push_back(led_line(twin::kLeds[i].directory, r.final_leds[i]));

@@ -169,8 +169,8 @@ TEST_F(FaultMatrix, DeviceWithoutLedsReportsEveryOperationAndStillSucceeds) {
   for (int led = 0; led < 9; ++led) scenario.missing_leds.insert(led);
   const auto r = run_on_leds(scenario);
   expect_exit(r, 0);
-  const std::string off = "LED Test: Error LED not available.\n";
-  const std::string on = "LED Test: Error LED not availiable.\n";
+  const std::string& off = kLedMissing;
+  const std::string& on = kLedMissingInOn;
   std::string start;
   for (int i = 0; i < 16; ++i) start += off;  // led_off and led_blink_stop, LEDs 0-7
   start += on + off;                          // led_on(8), led_blink_start(7)

@@ -13,9 +13,9 @@ TEST_F(ProcedureLeds, MissingGreenLedIsReportedAtEachUse) {
   twin::Scenario scenario;
   scenario.missing_leds = {7};
   const auto r = run_on_leds(scenario);
-  const std::string missing = "LED Test: Error LED not available.\n";
-  EXPECT_EQ(r.out, kBanner + missing + missing + missing + "Success.\n" + missing +
-                       "LED Test: Error LED not availiable.\n");
+  const std::string& missing = kLedMissing;
+  EXPECT_EQ(r.out,
+            kBanner + missing + missing + missing + "Success.\n" + missing + kLedMissingInOn);
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(picture(r), "LLLLLL..L");
 }
