@@ -17,7 +17,8 @@ class ScenarioError(Exception):
 
 @dataclass(frozen=True)
 class Board:
-    """What a boot's guest is made with, the same for each of its scenarios."""
+    """What a boot's guest is made with, the same for each of its scenarios:
+    a new kind of boot is a field here (and in its name)."""
     fb_memory: int  # the display memory, bytes
 
     @property
@@ -29,10 +30,10 @@ class Board:
 class Scenario:
     name: str
     knobs: tuple[str, ...]  # the twin's knobs, as listed
-    display: bool     # a writable /dev/fb0; else LED mode, no display at all
+    display: bool           # a writable /dev/fb0; else LED mode, no display at all
     fb_memory: int
-    led_trigger: str  # the trigger every LED has selected at start
-    power: str        # accept, refuse or missing
+    led_trigger: str        # the trigger every LED has selected at start
+    power: str              # accept, refuse or missing
 
     @property
     def board(self) -> Board:
