@@ -21,28 +21,37 @@ std::string line(const std::string& name, const std::string& knobs = "") {
 
 TEST(GuestScenario, SetsUpWhatTheKnobsSay) {
   struct Case {
-    std::string knobs;
+    std::string line;
+    std::string platform;
     bool display;
     long long fb_memory;
     std::string led_trigger, power;
   };
   const std::vector<Case> cases = {
-      {"", true, 8 << 20, "none", "accept"},
-      {"--fb-memory 1024", true, 1024, "none", "accept"},
-      {"--no-display --led-trigger timer", false, 8 << 20, "timer", "accept"},
-      {"--power refuse", true, 8 << 20, "none", "refuse"},
-      {"--power missing", true, 8 << 20, "none", "missing"},
+      {line("s"), "linux", true, 8 << 20, "none", "accept"},
+      {line("s", "--fb-memory 1024"), "linux", true, 1024, "none", "accept"},
+      {line("s", "--no-display --led-trigger timer"), "linux", false, 8 << 20, "timer", "accept"},
+      {line("s", "--power refuse"), "linux", true, 8 << 20, "none", "refuse"},
+      {line("s", "--power missing"), "linux", true, 8 << 20, "none", "missing"},
+      {"s --platform device --fb-memory 1024", "device", true, 1024, "none", "accept"},
+      {"s --platform device --no-display --power refuse", "device", false, 8 << 20, "none",
+       "refuse"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.knobs);
-    const guest::Scenario s = guest::parse_scenario(line("s", c.knobs));
+    SCOPED_TRACE(c.line);
+    const guest::Scenario s = guest::parse_scenario(c.line);
     EXPECT_EQ(s.name, "s");
+    EXPECT_EQ(s.setup.platform, c.platform);
     EXPECT_EQ(s.setup.display, c.display);
     EXPECT_EQ(s.setup.fb_memory, c.fb_memory);
     EXPECT_EQ(s.setup.led_trigger, c.led_trigger);
     EXPECT_EQ(s.setup.power, c.power);
     EXPECT_EQ(s.setup.settings.power_refuses, c.power == "refuse");
-    EXPECT_EQ(s.setup.settings.platform, twin_settings::Platform::kLinux);
+    EXPECT_EQ(s.setup.settings.platform, c.platform == "device" ? twin_settings::Platform::kDevice
+                                                                : twin_settings::Platform::kLinux);
+    // The guest's clock is real, whatever the twin's is.
+    EXPECT_TRUE(s.setup.settings.real_time);
+    EXPECT_FALSE(s.twin.real_time);
   }
 }
 
@@ -62,8 +71,9 @@ TEST(GuestScenario, ToolAnswersGoToTheSettings) {
 
 TEST(GuestScenario, RefusesWhatTheGuestCannotSetUp) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"s --max-brightness 1", "s: every scenario runs on --platform linux"},
-      {"s --platform linux", "s: every scenario has --max-brightness 1"},
+      {"s --platform linux", "s: every --platform linux scenario has --max-brightness 1"},
+      {"s --max-brightness 1", "s: --platform device: the reference LED driver has max_brightness"},
+      {"s --platform device --led-trigger timer", "s: --platform device takes no --led-trigger"},
       {line("s", "--volume-full"), "s: --volume-full: not an option the guest can set up"},
       {line("s", "--no-led 3"), "s: --no-led: not an option the guest can set up"},
       {line("s", "--power open-refused"), "s: --power open-refused: the guest has accept"},
