@@ -105,8 +105,10 @@ std::string pixel_differences(const std::vector<std::string>& twin,
     }
   }
   if (count == 0) return "";
-  std::string art = "\ntwin | panel\n";
-  for (size_t y = 0; y < twin.size(); ++y) art += twin[y] + " | " + panel[y] + "\n";
+  std::string art = "\nthe rows that differ, twin | panel:\n";
+  for (size_t y = 0; y < twin.size(); ++y) {
+    if (twin[y] != panel[y]) art += std::to_string(y) + " " + twin[y] + " | " + panel[y] + "\n";
+  }
   return std::to_string(count) + " pixels differ, first" + out + art;
 }
 
