@@ -10,11 +10,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
+#include <iterator>
 
 #include "check-led-state.h"
 
@@ -42,8 +44,8 @@ constexpr int DARK_SAMPLES = 12;
 constexpr long SAMPLE_INTERVAL_NS = 100'000'000;
 
 struct led_record {
-  bool present;
   led_state saved;
+  bool present;
   bool timer_selected;  // the check selected the timer trigger to get the delay files
   bool stopped;         // "0" in delay_on was taken
 };
@@ -134,10 +136,9 @@ bool is_directory(const char* path) {
 
 // The first of `attributes` the LED lacks, or null.
 const char* first_missing(int led, std::initializer_list<const char*> attributes) {
-  for (const char* attribute : attributes) {
-    if (!attribute_exists(led, attribute)) return attribute;
-  }
-  return nullptr;
+  const auto* missing = std::find_if(attributes.begin(), attributes.end(),
+                                     [led](const char* a) { return !attribute_exists(led, a); });
+  return missing != attributes.end() ? *missing : nullptr;
 }
 
 // Reads every LED as it is and records what is missing from the start.
@@ -207,7 +208,6 @@ void start_blinks(item_result& blink_end) {
       if (const int error = write_attribute(led, attribute, BLINK_DELAY)) {
         item_fail(blink_end, "%s did not take \"500\" in %s: %s", LED_NAMES[led], attribute,
                   strerror(error));
-        break;
       }
     }
   }
@@ -309,10 +309,8 @@ void put_all_back(item_result& item) {
 }
 
 bool timer_selected() {
-  for (const led_record& led : leds) {
-    if (led.timer_selected) return true;
-  }
-  return false;
+  return std::any_of(std::begin(leds), std::end(leds),
+                     [](const led_record& led) { return led.timer_selected; });
 }
 
 }  // namespace

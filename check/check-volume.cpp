@@ -47,6 +47,7 @@ bool listed(const char* name) {
   DIR* folder = opendir(VOLUME);
   if (folder == nullptr) return false;
   bool found = false;
+  // cppcheck-suppress readdirCalled ; one thread, and glibc deprecates readdir_r
   while (const dirent* entry = readdir(folder)) {
     if (strcmp(entry->d_name, name) == 0) found = true;
   }

@@ -3,10 +3,10 @@
 // order, one line per item, and leaves the device as it found it. It never
 // makes the power request and never runs the device's tools. Exit status 0
 // when every item holds, 1 when any fails, 2 when it cannot check.
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
