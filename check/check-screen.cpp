@@ -10,7 +10,8 @@
 namespace {
 
 constexpr uint32_t CONSOLE_ROWS = 16;
-// Any two differ in every bit pattern of a byte, and each from 0.
+// Any two XOR to a byte that is not 0, and none is 0: the images of two
+// writes differ in every byte, and none is the picture itself.
 constexpr uint8_t WRITE_PATTERNS[WRITE_COUNT] = {0x55, 0xAA, 0xFF};
 
 // Arrow: a shaft along the middle of the first text line, a head whose tip is its rightmost pixel.

@@ -22,13 +22,13 @@ namespace {
 
 constexpr int CANNOT_CHECK = 2;
 
-// Blocks the signals that end a program from a terminal or a service manager
-// while the check has the LEDs and the screen changed; one that arrives
-// meanwhile takes effect once they are put back.
+// Blocks the signals that end a program from a terminal, a service manager or
+// a reader that went away while the check has the LEDs and the screen
+// changed; one that arrives meanwhile takes effect once they are put back.
 void hold_signals(int how) {
   sigset_t set;
   sigemptyset(&set);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, signal);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) sigaddset(&set, signal);
   sigprocmask(how, &set, nullptr);
 }
 
@@ -49,7 +49,7 @@ int main(int argc, char**) {
   }
   hold_signals(SIG_BLOCK);
   item_result items[ITEM_COUNT] = {};
-  // First, as the test picture is drawn in the console font.
+  // Item 9 first, as the test picture is drawn in the console font.
   check_font(items[8]);
 
   display_measure(items[0], items[1]);
