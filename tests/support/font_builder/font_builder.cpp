@@ -1,7 +1,6 @@
 #include "font_builder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <initializer_list>
 #include <stdexcept>
@@ -28,15 +27,35 @@ int line_bits(int width) { return std::max(8, 8 * ((width + 7) / 8)); }
 // "1 2 3": numbers as a line of the font writes them.
 std::string numbers(std::initializer_list<int> values) {
   std::string text;
-  for (const int value : values) text += (text.empty() ? "" : " ") + std::to_string(value);
+  for (const int value : values) {
+    if (!text.empty()) text += ' ';
+    text += std::to_string(value);
+  }
   return text;
+}
+
+// Appends `row` as a bitmap line: upper-case hex, at least `digits` digits
+// (up to 8).
+void append_row(std::string& out, uint32_t row, int digits) {
+  char hex[8];
+  int first = 8;
+  for (; row != 0 || first > 8 - std::min(digits, 8); row >>= 4) {
+    hex[--first] = "0123456789ABCDEF"[row & 0xF];
+  }
+  out.append(hex + first, 8 - first);
+  out += '\n';
 }
 
 }  // namespace
 
 std::string Glyph::text(const Box& cell) const {
-  const Box& box = box_ ? *box_ : cell;
   std::string out;
+  append_to(out, cell);
+  return out;
+}
+
+void Glyph::append_to(std::string& out, const Box& cell) const {
+  const Box& box = box_ ? *box_ : cell;
   append(out, edits_, GlyphLine::startchar,
          "STARTCHAR " + (name_.empty() ? "c" + std::to_string(encoding_) : name_) + "\n");
   append(out, edits_, GlyphLine::encoding, "ENCODING " + std::to_string(encoding_) + "\n");
@@ -51,14 +70,11 @@ std::string Glyph::text(const Box& cell) const {
   if (const auto* lines = std::get_if<std::vector<std::string>>(&bitmap_)) {
     for (const std::string& line : *lines) out += line + "\n";
   } else {
-    char line[32];
     for (const uint32_t row : std::get<std::vector<uint32_t>>(bitmap_)) {
-      snprintf(line, sizeof line, "%0*X\n", line_bits(box.width) / 4, static_cast<unsigned>(row));
-      out += line;
+      append_row(out, row, line_bits(box.width) / 4);
     }
   }
   append(out, edits_, GlyphLine::endchar, "ENDCHAR\n");
-  return out;
 }
 
 FontBuilder& FontBuilder::size(int points, int xres, int yres) {
@@ -77,18 +93,17 @@ std::string FontBuilder::text() const {
   for (const std::string& property : properties_) properties += property + "\n";
   append(out, edits_, FontLine::properties, properties + "ENDPROPERTIES\n");
 
-  long long count = 0;
-  std::string records;
+  const auto glyphs = std::count_if(glyphs_.begin(), glyphs_.end(), [](const auto& entry) {
+    return std::holds_alternative<Glyph>(entry);
+  });
+  append(out, edits_, FontLine::chars, "CHARS " + std::to_string(chars_.value_or(glyphs)) + "\n");
   for (const auto& entry : glyphs_) {
     if (const auto* glyph = std::get_if<Glyph>(&entry)) {
-      records += glyph->text(cell_);
-      ++count;
+      glyph->append_to(out, cell_);
     } else {
-      records += std::get<std::string>(entry);
+      out += std::get<std::string>(entry);
     }
   }
-  append(out, edits_, FontLine::chars, "CHARS " + std::to_string(chars_.value_or(count)) + "\n");
-  out += records;
   append(out, edits_, FontLine::endfont, "ENDFONT\n");
   return out;
 }
@@ -107,7 +122,9 @@ FontBuilder solid_font(int width, int height) {
   FontBuilder font;
   font.cell(width, height);
   for (int code = 0; code < 256; ++code) {
-    font.glyph(Glyph(code).name("x").rows(std::vector<uint32_t>(height, row)));
+    Glyph glyph(code);
+    glyph.name("x").rows(std::vector<uint32_t>(height, row));
+    font.glyph(std::move(glyph));
   }
   return font;
 }

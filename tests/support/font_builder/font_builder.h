@@ -80,6 +80,9 @@ class Glyph : public Chained<Glyph> {
   std::string text(const Box& cell = {}) const;
 
  private:
+  friend class FontBuilder;
+  void append_to(std::string& out, const Box& cell) const;
+
   long long encoding_;
   std::string name_;
   std::optional<std::pair<int, int>> widths_;
