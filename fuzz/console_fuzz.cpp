@@ -33,7 +33,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bdf-reader.h"
@@ -174,7 +176,11 @@ void choose_font(fuzz_input& in) {
     case 2: {
       const int width = 1 + in.u8() % 16;
       const int height = 1 + in.u8() % 30;
-      font_text = test_fonts::solid_font(width, height).text();
+      // Each size is built once: building it every run would slow the target.
+      static std::map<std::pair<int, int>, std::string> solid_fonts;
+      std::string& solid = solid_fonts[{width, height}];
+      if (solid.empty()) solid = test_fonts::solid_font(width, height).text();
+      font_text = solid;
       break;
     }
     default:
