@@ -32,7 +32,7 @@ struct Settings {
   bool power_refuses = false;
   bool real_time = false;
   bool tools_talk = false;
-  long tool_time_ms = 0;  // every tool call takes this long before it answers
+  long long tool_time_ms = 0;  // every tool call takes this long before it answers
   bool fb_info_refused = false;
   unsigned xres = 128, yres = 64, xres_virtual = 128, yres_virtual = 64, bits_per_pixel = 1;
   long fb_takes = -1;       // bytes the display takes per write; -1: all offered
@@ -77,7 +77,7 @@ inline bool write_settings(const Settings& s, const char* path) {
   fprintf(file, "power=%s\n", s.power_refuses ? "refuse" : "accept");
   fprintf(file, "time=%s\n", s.real_time ? "real" : "virtual");
   fprintf(file, "tools=%s\n", s.tools_talk ? "talk" : "quiet");
-  if (s.tool_time_ms != 0) fprintf(file, "tools.time=%ld\n", s.tool_time_ms);
+  if (s.tool_time_ms != 0) fprintf(file, "tools.time=%lld\n", s.tool_time_ms);
   fprintf(file, "fb.info=%s\n", s.fb_info_refused ? "refuse" : "answer");
   fprintf(file, "fb.geometry=%u %u %u %u %u\n", s.xres, s.yres, s.xres_virtual, s.yres_virtual,
           s.bits_per_pixel);
@@ -147,9 +147,7 @@ inline bool line(const char* key, const char* value, Settings* s) {
   if (strcmp(key, "time") == 0) return choice(value, "virtual", "real", &s->real_time);
   if (strcmp(key, "tools") == 0) return choice(value, "quiet", "talk", &s->tools_talk);
   if (strcmp(key, "tools.time") == 0) {
-    if (!number(v, 0, 3600000, &n) || *v != '\0') return false;
-    s->tool_time_ms = static_cast<long>(n);
-    return true;
+    return number(v, 0, 3600000, &s->tool_time_ms) && *v == '\0';
   }
   if (strcmp(key, "fb.info") == 0) return choice(value, "answer", "refuse", &s->fb_info_refused);
   if (strcmp(key, "fb.geometry") == 0) return geometry(value, s);
