@@ -63,8 +63,7 @@ def _blink_problems(expected: str, results: Results) -> list[str]:
         if len(seen.phases) < int(least) or off_period or not seen.alternates:
             problems.append(f"blink: {led}: phases by the kernel's timer {shown} ms; expected at "
                             f"least {least} of {period} ms ±{tolerance} ms, each changing the line")
-        final = [e for e in seen.after if not e.by_timer]
-        if not final or final[-1].value != (end == "on"):
+        if not seen.after or seen.after[-1].value != (end == "on"):
             problems.append(f"blink: {led} after the blink: "
                             + (" ".join(f"set {e.value}" for e in seen.after) or "no set")
                             + f"; expected it set steadily {end}")

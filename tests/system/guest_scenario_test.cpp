@@ -1,12 +1,13 @@
 // The full-system suite's scenario list, read with the twin's knob table:
-// what the guest sets up for a line, the lines it refuses and why, and the
-// guest's journal in its result files' formats.
+// what the guest sets up for a line, the lines it refuses and why, the
+// guest's journal in its result files' formats, and its panel pictures.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "guest-journal.h"
+#include "guest-panel.h"
 #include "guest-scenario.h"
 
 namespace fs = std::filesystem;
@@ -126,6 +127,17 @@ TEST(GuestJournal, GivesTheResultFilesFormats) {
   EXPECT_EQ(guest::tools_file(records), "orvex-msd\t--stop\norvex-auth\t--remove\t/a b\n");
   EXPECT_EQ(guest::power_file(records), "open 2\nioctl 23098 0 accepted\nioctl 23098 1 refused\n");
   EXPECT_EQ(guest::tools_file({}) + guest::power_file({}), "");
+}
+
+TEST(GuestPanel, ReadsTheTwoColoursOfTheScreendumpAndNothingElse) {
+  const std::string set("\xa8\xa8\xa8", 3), clear(3, '\0');
+  EXPECT_EQ(guest::panel_rows("P6\n3 2\n255\n" + set + clear + clear + clear + clear + set),
+            (std::vector<std::string>{"#..", "..#"}));
+  const std::string red("\xff\0\0", 3);
+  for (const std::string& bad : {"P6\n2 1\n255\n" + set, "P6\n1 1\n255\n" + red,
+                                 "P5\n1 1\n255\n" + set, std::string("P6\n1")}) {
+    EXPECT_THROW(guest::panel_rows(bad), guest::PanelError) << bad;
+  }
 }
 
 }  // namespace
