@@ -1,0 +1,147 @@
+#!/bin/sh
+# Golden reports, in the way of busybox's testing.sh: each preset's report as
+# a user gets it from restoremark-sim, as text and as JSON, compared byte for
+# byte with tests/golden/reports/NAME.txt and NAME.json; a difference fails with the
+# diff. Every report is made twice, and the second must be the first.
+#
+#   reports.sh check SIM PROGRAM NAME [ARCH EMULATOR PRELOAD]
+#                                         one preset (ctest: golden_report_NAME);
+#                                         with ARCH, PROGRAM is an ARM build's, run
+#                                         with its own PRELOAD, and its report is
+#                                         the host's but for the line and field
+#                                         that name its machine
+#   reports.sh presets SIM                a golden pair for every preset, no more
+#   reports.sh usage SIM                  --help and --list against help.out, list.out
+#   reports.sh update [SIM [PROGRAM]]     rewrite every golden file from a build
+#                                         (default: the one in build/default)
+#
+# What would depend on the machine is fixed by the command, not taken out of
+# the report: it runs in an empty folder of its own, with the frames in
+# ./frames, never in colour and without the peak memory.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+golden="$here/reports"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# report SIM PROGRAM NAME txt|json OUT: the report, and restoremark-sim's own
+# exit status, which must be the program's as the report gives it, with
+# nothing on its standard error.
+report() {
+  run="$work/run-$3-$4"
+  rm -rf "$run" && mkdir "$run"
+  if [ "$4" = json ]; then how="--json"; else how="--frames frames"; fi
+  [ -z "$preload" ] || how="$how --preload $preload"
+  status=0
+  # shellcheck disable=SC2086
+  (cd "$run" && exec "$1" --scenario "$3" --colour never $how "$2") >"$5" 2>"$run.err" || status=$?
+  if [ -s "$run.err" ]; then
+    echo "FAIL: restoremark-sim --scenario $3 ($4) wrote on standard error:" >&2
+    cat "$run.err" >&2
+    return 1
+  fi
+  if [ "$4" = json ]; then
+    said=$(sed -n 's/^  "exit_status": \([0-9]*\),$/\1/p' "$5")
+  else
+    said=$(sed -n 's/^---- exit status: \([0-9]*\) ----$/\1/p' "$5")
+  fi
+  if [ "$status" != "$said" ]; then
+    echo "FAIL: restoremark-sim --scenario $3 ($4) exited with $status, its report says '$said'" >&2
+    return 1
+  fi
+}
+
+# The golden report as an ARM program gives it: the same, and run through
+# its emulator.
+as_arm() {
+  if [ "$1" = json ]; then
+    sed "s/^  \"arch\": \"host\",\$/  \"arch\": \"$arch\",/" "$2"
+  else
+    sed "/^Device report, scenario /a (an $arch program, run through $emulator)" "$2"
+  fi
+}
+
+check() {
+  failed=0
+  for kind in txt json; do
+    expected="$golden/$3.$kind"
+    report "$1" "$2" "$3" "$kind" "$work/first.$kind" || { failed=1; continue; }
+    report "$1" "$2" "$3" "$kind" "$work/second.$kind" || { failed=1; continue; }
+    if [ -n "$arch" ] && [ -f "$expected" ]; then
+      as_arm "$kind" "$expected" >"$work/expected.$kind"
+      expected="$work/expected.$kind"
+    fi
+    if [ ! -f "$expected" ]; then
+      echo "FAIL: no $expected (reports.sh update makes it)" >&2
+      failed=1
+    elif ! diff -u "$expected" "$work/first.$kind" >&2; then
+      echo "FAIL: the $kind report of $3 is not $expected (above: what changed)" >&2
+      failed=1
+    elif ! diff -u "$work/first.$kind" "$work/second.$kind" >&2; then
+      echo "FAIL: two runs of $3 gave different $kind reports" >&2
+      failed=1
+    fi
+  done
+  [ "$failed" = 0 ] && echo "PASS: $3"
+  return "$failed"
+}
+
+presets() {
+  "$1" --list | sed -n '/^$/q;s/ .*//p' | sort >"$work/presets"
+  (cd "$golden" && ls ./*.txt ./*.json) | sed 's|^\./||' >"$work/files"
+  sed 's/$/.json/' "$work/presets" >"$work/expected"
+  sed 's/$/.txt/' "$work/presets" >>"$work/expected"
+  sort -o "$work/expected" "$work/expected"
+  sort -o "$work/files" "$work/files"
+  if ! diff -u "$work/expected" "$work/files" >&2; then
+    echo "FAIL: the golden files are not one .txt and one .json per preset (- missing, + extra)" >&2
+    return 1
+  fi
+  echo "PASS: a golden pair for each of $(wc -l <"$work/presets") presets"
+}
+
+usage() {
+  failed=0
+  for option in help list; do
+    "$1" "--$option" >"$work/$option.out"
+    if ! diff -u "$golden/$option.out" "$work/$option.out" >&2; then
+      echo "FAIL: restoremark-sim --$option is not $golden/$option.out" >&2
+      failed=1
+    fi
+  done
+  [ "$failed" = 0 ] && echo "PASS: --help and --list"
+  return "$failed"
+}
+
+update() {
+  rm -f "$golden"/*
+  "$1" --help >"$golden/help.out"
+  "$1" --list >"$golden/list.out"
+  for name in $("$1" --list | sed -n '/^$/q;s/ .*//p'); do
+    report "$1" "$2" "$name" txt "$golden/$name.txt"
+    report "$1" "$2" "$name" json "$golden/$name.json"
+  done
+  echo "updated: $(ls "$golden"/*.txt | wc -l) text and $(ls "$golden"/*.json | wc -l) JSON reports in $golden"
+}
+
+# A program named by a relative path is found from here, not from the run's folder.
+absolute() { case "$1" in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
+
+build="$here/../../build/default"
+arch="" emulator="" preload=""
+case "${1:-}:$#" in
+  check:4) check "$(absolute "$2")" "$(absolute "$3")" "$4" ;;
+  check:7)
+    arch=$5 emulator=$6 preload=$(absolute "$7")
+    check "$(absolute "$2")" "$(absolute "$3")" "$4"
+    ;;
+  presets:2) presets "$2" ;;
+  usage:2) usage "$2" ;;
+  update:[123]) update "$(absolute "${2:-$build/sim/restoremark-sim}")" \
+    "$(absolute "${3:-$build/src/restoremark}")" ;;
+  *)
+    echo "usage: $0 check SIM PROGRAM NAME [ARCH EMULATOR PRELOAD] | presets SIM | usage SIM" \
+      "| update [SIM [PROGRAM]]" >&2
+    exit 2
+    ;;
+esac
