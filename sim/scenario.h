@@ -105,6 +105,7 @@ struct Scenario {
   void answer(const std::string& tool, const std::string& option, ToolAnswer a) {
     answers[tool + " " + option] = a;
   }
+  bool operator==(const Scenario&) const = default;
 };
 
 struct Preset {
