@@ -1,7 +1,5 @@
 #include "scenario.h"
 
-#include <sys/wait.h>
-
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -153,16 +151,6 @@ std::optional<Geometry> parse_geometry(std::string_view text) {
     text.remove_prefix(i < 2 ? end + 1 : end);
   }
   return Geometry{values[0], values[1], values[2], 0, 0};
-}
-
-std::string describe_wait_status(int status) {
-  if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) {
-    const char* abbrev = sigabbrev_np(WTERMSIG(status));
-    return "killed by " +
-           (abbrev ? "SIG" + std::string(abbrev) : "signal " + std::to_string(WTERMSIG(status)));
-  }
-  return "wait status " + std::to_string(status);
 }
 
 }  // namespace twin

@@ -19,79 +19,49 @@ using twin::Scenario;
 using twin::ToolAnswer;
 using Words = std::vector<std::string>;
 
+// Each parser's accepted texts with what they give, and texts it refuses.
 TEST(KnobParsers, Geometry) {
-  const struct {
-    const char* text;
-    std::optional<Geometry> parsed;
-  } cases[] = {
-      {"128x64x1", Geometry{128, 64, 1}},
-      {"0x0x0", Geometry{0, 0, 0}},
-      {"999999999x1x32", Geometry{999999999, 1, 32}},
-      {"1000000000x1x1", std::nullopt},  // more digits than a field takes
-      {"128x64", std::nullopt},
-      {"128x64x1x", std::nullopt},
-      {"128X64x1", std::nullopt},
-      {"x64x1", std::nullopt},
-      {"-1x64x1", std::nullopt},
-      {"+1x64x1", std::nullopt},
-      {"128x64x1 ", std::nullopt},
-      {"", std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(twin::parse_geometry(c.text), c.parsed) << c.text;
+  const std::pair<const char*, Geometry> accepted[] = {
+      {"128x64x1", {128, 64, 1}}, {"0x0x0", {0, 0, 0}}, {"999999999x1x32", {999999999, 1, 32}}};
+  for (const auto& [text, geometry] : accepted) EXPECT_EQ(twin::parse_geometry(text), geometry);
+  for (const char* text : {"1000000000x1x1", "128x64", "128x64x1x", "128X64x1", "x64x1", "-1x64x1",
+                           "+1x64x1", "128x64x1 ", ""}) {
+    EXPECT_EQ(twin::parse_geometry(text), std::nullopt) << text;
+  }
 }
 
 TEST(KnobParsers, Answer) {
-  const struct {
-    const char* text;
-    std::optional<ToolAnswer> parsed;
-  } cases[] = {
-      {"0", ToolAnswer{false, 0}},         {"255", ToolAnswer{false, 255}},
-      {"256", std::nullopt},               {"-1", std::nullopt},
-      {"SIGKILL", ToolAnswer{true, 9}},    {"TERM", ToolAnswer{true, SIGTERM}},
-      {"signal:9", ToolAnswer{true, 9}},   {"signal:64", ToolAnswer{true, 64}},
-      {"signal:0", std::nullopt},          {"signal:65", std::nullopt},
-      {"signal:", std::nullopt},           {"sigkill", std::nullopt},
-      {"SIG", std::nullopt},               {"SIGNOPE", std::nullopt},
-      {"", std::nullopt},                  {" 1", std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(twin::parse_answer(c.text), c.parsed) << c.text;
+  const std::pair<const char*, ToolAnswer> accepted[] = {
+      {"0", {false, 0}},         {"255", {false, 255}},   {"SIGKILL", {true, SIGKILL}},
+      {"TERM", {true, SIGTERM}}, {"signal:9", {true, 9}}, {"signal:64", {true, 64}}};
+  for (const auto& [text, answer] : accepted) EXPECT_EQ(twin::parse_answer(text), answer) << text;
+  for (const char* text :
+       {"256", "-1", "signal:0", "signal:65", "signal:", "sigkill", "SIG", "SIGNOPE", "", " 1"}) {
+    EXPECT_EQ(twin::parse_answer(text), std::nullopt) << text;
+  }
 }
 
 TEST(KnobParsers, Led) {
-  const struct {
-    const char* text;
-    std::optional<int> index;
-  } cases[] = {
-      {"0", 0},           {"8", 8},
-      {"9", std::nullopt},  // nine LEDs, #0 to #8
-      {"LED8:GREEN", 7},  {"LED8", 7},
-      {"green", 7},       {"red", 6},
-      {"blue", 8},        {"LED9:BLUE:BLUETOOTH", 8},
-      {"yellow", std::nullopt},  // six LEDs are yellow
-      {"LED9:BLUE", std::nullopt}, {"led8", std::nullopt},
-      {"LED10", std::nullopt},     {"", std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(twin::parse_led(c.text), c.index) << c.text;
+  const std::pair<const char*, int> accepted[] = {
+      {"0", 0},     {"8", 8},   {"LED8:GREEN", 7}, {"LED8", 7},
+      {"green", 7}, {"red", 6}, {"blue", 8},       {"LED9:BLUE:BLUETOOTH", 8}};
+  for (const auto& [text, index] : accepted) EXPECT_EQ(twin::parse_led(text), index) << text;
+  // Nine LEDs, #0 to #8; six of them yellow.
+  for (const char* text : {"9", "yellow", "LED9:BLUE", "led8", "LED10", ""}) {
+    EXPECT_EQ(twin::parse_led(text), std::nullopt) << text;
+  }
 }
 
 TEST(KnobParsers, Count) {
-  const struct {
-    const char* text;
-    long long max;
-    std::optional<long long> parsed;
-  } cases[] = {
-      {"0", 10, 0},
-      {"10", 10, 10},
-      {"11", 10, std::nullopt},
-      {"999999999999999999", 1LL << 62, 999999999999999999},
-      {"1000000000000000000", 1LL << 62, std::nullopt},  // more digits than it reads
-      {"-1", 10, std::nullopt},
-      {"+1", 10, std::nullopt},
-      {"1e3", 10000, std::nullopt},
-      {"0x10", 100, std::nullopt},
-      {"", 10, std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(twin::parse_count(c.text, c.max), c.parsed) << c.text;
+  EXPECT_EQ(twin::parse_count("0", 10), 0);
+  EXPECT_EQ(twin::parse_count("10", 10), 10);
+  EXPECT_EQ(twin::parse_count("999999999999999999", 1LL << 62), 999999999999999999);
+  EXPECT_EQ(twin::parse_count("11", 10), std::nullopt);
+  // More digits than it reads, whatever the largest value.
+  EXPECT_EQ(twin::parse_count("1000000000000000000", 1LL << 62), std::nullopt);
+  for (const char* text : {"-1", "+1", "1e3", "0x10", " 1", ""}) {
+    EXPECT_EQ(twin::parse_count(text, 10000), std::nullopt) << text;
+  }
 }
 
 // A knob's accepted value: the scenario it leaves is the default changed by
@@ -138,15 +108,24 @@ TEST(Knobs, EachAcceptedValueChangesItsSettingOnly) {
       {{"--display-fails"}, [](Scenario& s) { s.display_info_fails = true; }},
       // The visible size leaves the virtual one as it was, in either order.
       {{"--virtual", "128x128", "--geometry", "120x64x8"},
-       [](Scenario& s) { s.geometry = {120, 64, 8, 128, 128}; }},
+       [](Scenario& s) {
+         s.geometry = {120, 64, 8, 128, 128};
+       }},
       {{"--display-takes", "0"}, [](Scenario& s) { s.display_write_limit = 0; }},
       {{"--display-write-fails", "EIO"}, [](Scenario& s) { s.display_write_error = EIO; }},
       {{"--display-write-fails", "4095"}, [](Scenario& s) { s.display_write_error = 4095; }},
-      {{"--no-led", "red", "--no-led", "LED1"}, [](Scenario& s) { s.missing_leds = {0, 6}; }},
+      {{"--no-led", "red", "--no-led", "LED1"},
+       [](Scenario& s) {
+         s.missing_leds = {0, 6};
+       }},
       {{"--no-attribute", "LED7:RED/delay_on"},
-       [](Scenario& s) { s.missing_attributes = {{6, "delay_on"}}; }},
+       [](Scenario& s) {
+         s.missing_attributes = {{6, "delay_on"}};
+       }},
       {{"--refuse", "8/brightness"},
-       [](Scenario& s) { s.refusing_attributes = {{8, "brightness"}}; }},
+       [](Scenario& s) {
+         s.refusing_attributes = {{8, "brightness"}};
+       }},
       {{"--real-time"}, [](Scenario& s) { s.real_time = true; }},
       {{"--platform", "linux"}, [](Scenario& s) { s.platform = twin::Platform::kLinux; }},
       {{"--fb-memory", "4294967296"}, [](Scenario& s) { s.display_memory = 1LL << 32; }},
@@ -176,8 +155,7 @@ TEST(Knobs, EachRefusedValueSaysWhy) {
       {{"--volume-size", "4095"}, "--volume-size: expected a number from 4096: 4095"},
       {{"--volume-size", "1099511627777"},
        "--volume-size: expected a number from 4096: 1099511627777"},
-      {{"--power", "off"},
-       "--power: expected one of accept, refuse, missing, open-refused: off"},
+      {{"--power", "off"}, "--power: expected one of accept, refuse, missing, open-refused: off"},
       {{"--geometry", "128x64"},
        "--geometry: expected WIDTHxHEIGHTxBITS, such as 128x64x1: 128x64"},
       {{"--virtual", "128"}, "--virtual: expected WIDTHxHEIGHT, such as 128x128: 128"},
@@ -199,8 +177,7 @@ TEST(Knobs, EachRefusedValueSaysWhy) {
       {{"--max-brightness", "65536"}, "--max-brightness: expected a number from 1: 65536"},
       {{"--no-such-knob"}, "no such knob: --no-such-knob"},
       // The first refusal stops the rest.
-      {{"--tools-talk", "--stop", "x", "--start", "y"},
-       "--stop: not an exit status or signal: x"},
+      {{"--tools-talk", "--stop", "x", "--start", "y"}, "--stop: not an exit status or signal: x"},
   };
   for (const auto& c : cases) {
     Scenario scenario;
