@@ -12,6 +12,7 @@
 #                                         that name its machine
 #   reports.sh presets SIM                a golden pair for every preset, no more
 #   reports.sh usage SIM                  --help and --list against help.out, list.out
+#   reports.sh atlas SIM PROGRAM [PRELOAD]  the outcome atlas's table against atlas.md
 #   reports.sh update [SIM [PROGRAM]]     rewrite every golden file from a build
 #                                         (default: the one in build/default)
 #
@@ -113,10 +114,23 @@ usage() {
   return "$failed"
 }
 
+# The atlas runs every preset on both indicators; its table says what each
+# outcome shows and how the outcomes group.
+atlas() {
+  "$1" --atlas "$work/atlas" ${preload:+--preload "$preload"} "$2" >/dev/null
+  if ! diff -u "$golden/atlas.md" "$work/atlas/atlas.md" >&2; then
+    echo "FAIL: the atlas's table is not $golden/atlas.md" >&2
+    return 1
+  fi
+  echo "PASS: the atlas"
+}
+
 update() {
   rm -f "$golden"/*
   "$1" --help >"$golden/help.out"
   "$1" --list >"$golden/list.out"
+  "$1" --atlas "$work/atlas" "$2" >/dev/null
+  cp "$work/atlas/atlas.md" "$golden/atlas.md"
   for name in $("$1" --list | sed -n '/^$/q;s/ .*//p'); do
     report "$1" "$2" "$name" txt "$golden/$name.txt"
     report "$1" "$2" "$name" json "$golden/$name.json"
@@ -137,11 +151,16 @@ case "${1:-}:$#" in
     ;;
   presets:2) presets "$2" ;;
   usage:2) usage "$2" ;;
+  atlas:3) atlas "$(absolute "$2")" "$(absolute "$3")" ;;
+  atlas:4)
+    preload=$(absolute "$4")
+    atlas "$(absolute "$2")" "$(absolute "$3")"
+    ;;
   update:[123]) update "$(absolute "${2:-$build/sim/restoremark-sim}")" \
     "$(absolute "${3:-$build/src/restoremark}")" ;;
   *)
     echo "usage: $0 check SIM PROGRAM NAME [ARCH EMULATOR PRELOAD] | presets SIM | usage SIM" \
-      "| update [SIM [PROGRAM]]" >&2
+      "| atlas SIM PROGRAM [PRELOAD] | update [SIM [PROGRAM]]" >&2
     exit 2
     ;;
 esac
