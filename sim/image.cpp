@@ -23,13 +23,13 @@ namespace {
 
 // The files a maintenance package leaves on the volume.
 const std::map<std::string, std::string>& package_files() {
-  static const std::map<std::string, std::string> files = {
+  static const std::map<std::string, std::string> kFiles = {
       {"K300-RESTOREMARK-V1-0.tar.gz", "package archive\n"},
       {"install", "#!/bin/sh\n# package install script\n"},
       {"install.sig", "package install signature\n"},
       {"main-user.crt", "main-user certificate\n"},
   };
-  return files;
+  return kFiles;
 }
 // A user's file on the volume that no step may touch.
 constexpr const char* kBystanderName = "notes.txt";
@@ -52,10 +52,10 @@ void write_file(const fs::path& path, const std::string& bytes, mode_t mode = 06
 void fill_up(const fs::path& volume) {
   const int fd = open((volume / "filler.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) fail("cannot fill the volume");
-  static const char block[4096] = {};
-  while (write(fd, block, sizeof block) > 0) {
+  static const char kBlock[4096] = {};
+  while (write(fd, kBlock, sizeof kBlock) > 0) {
   }
-  while (write(fd, block, 1) > 0) {
+  while (write(fd, kBlock, 1) > 0) {
   }
   close(fd);
 }

@@ -16,7 +16,7 @@ struct PresetEntry {
 };
 
 const std::vector<PresetEntry>& entries() {
-  static const std::vector<PresetEntry> list = {
+  static const std::vector<PresetEntry> kEntries = {
       {{"success", "every step succeeds; the power request is accepted"}, [](Scenario&) {}},
       {{"no-display", "a device without a display: progress on the LEDs"},
        [](Scenario& s) { s.display = Display::kNone; }},
@@ -61,7 +61,7 @@ const std::vector<PresetEntry>& entries() {
          s.answer(kMsd, "--stop", {true, SIGTERM});
        }},
   };
-  return list;
+  return kEntries;
 }
 
 std::optional<int> parse_int(std::string_view text, int low, int high) {
@@ -78,12 +78,12 @@ std::optional<int> parse_int(std::string_view text, int low, int high) {
 }  // namespace
 
 const std::vector<Preset>& presets() {
-  static const std::vector<Preset> list = [] {
+  static const std::vector<Preset> kPresets = [] {
     std::vector<Preset> out;
     for (const auto& e : entries()) out.push_back(e.preset);
     return out;
   }();
-  return list;
+  return kPresets;
 }
 
 std::optional<Scenario> preset(std::string_view name) {
