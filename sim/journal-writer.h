@@ -37,6 +37,9 @@ inline constexpr const char* kSleep = "sleep";       // preload: a sleep, in nan
 inline constexpr const char* kSync = "sync";         // preload: a sync()
 inline constexpr const char* kUsage = "usage";       // preload: peak memory at exit
 inline constexpr const char* kLost = "lost";         // a record too large to keep
+// Written by the full-system suite's power driver, which stands in for the
+// device's outside any sandbox: an open of /dev/power, with its flags.
+inline constexpr const char* kPowerOpen = "power-open";
 
 // Writes to a file descriptor without passing through any wrapper of
 // write(): the preload library wraps write() itself.

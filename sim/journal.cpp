@@ -114,6 +114,8 @@ const std::map<std::string, Decoder, std::less<>>& decoders() {
          f.expect(3);
          return PowerRequest{f.number(0), f.number(1), f.flag(2, "accepted", "refused")};
        }},
+      {journal::kPowerOpen,
+       [](const Fields& f) -> Record { return f.expect(1), PowerOpen{f.number(0)}; }},
       {journal::kSleep,
        [](const Fields& f) -> Record { return f.expect(1), Sleep{f.number(0) / 1e9}; }},
       {journal::kSync, [](const Fields& f) -> Record { return f.expect(0), Sync{}; }},

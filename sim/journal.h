@@ -76,6 +76,13 @@ struct PowerRequest {
   double time = 0;
 };
 
+// An open of "/dev/power" with its flags, as a power driver saw it (the
+// full-system suite's driver records them; the twin's preload does not).
+struct PowerOpen {
+  long long flags = 0;
+  double time = 0;
+};
+
 struct Sleep {
   double seconds = 0;
   double time = 0;  // when it started
@@ -91,7 +98,7 @@ struct Usage {
 };
 
 using Record = std::variant<Loaded, ToolCall, ChildEnd, LedWrite, FbInfo, FbWrite, PowerRequest,
-                            Sleep, Sync, Usage>;
+                            Sleep, Sync, Usage, PowerOpen>;
 
 double time_of(const Record& record);
 

@@ -1,38 +1,29 @@
 // The device's power-management driver stood in for by a CUSE character
-// device: creates /dev/power, appends each open ("open FLAGS") and each
-// ioctl ("ioctl REQUEST ARGUMENT accepted|refused", decimal) to a record,
-// and accepts the device's one request (0x5A3A, argument 0) or refuses it.
-// usage: power-daemon accept|refuse RECORD   (runs in the foreground)
+// device: creates /dev/power and accepts the device's one request (0x5A3A,
+// argument 0) or refuses it, as the twin's settings file says ("power=").
+// Each open and each request goes to the twin's journal, as the twin's own
+// power stand-in records them: "power-open FLAGS", "power REQUEST ARGUMENT
+// accepted|refused". Runs in the foreground; no arguments.
 #define FUSE_USE_VERSION 31
 
 #include <cuse_lowlevel.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+
+#include "control.h"
+#include "journal-writer.h"
+#include "settings.h"
 
 namespace {
 
 constexpr unsigned long kPowerRequest = 0x5A3A;
 
-const char* record_path = nullptr;
 bool accepts = false;
 
-void record(const char* line) {
-  const int fd = open(record_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  const ssize_t ignored = write(fd, line, strlen(line));
-  (void)ignored;
-  close(fd);
-}
-
 void power_open(fuse_req_t req, fuse_file_info* fi) {
-  char line[64];
-  snprintf(line, sizeof line, "open %d\n", fi->flags);
-  record(line);
+  journal::Writer(journal::kPowerOpen).number(fi->flags).commit(twin_control::kJournal);
   fuse_reply_open(req, fi);
 }
 
@@ -43,10 +34,11 @@ void power_ioctl(fuse_req_t req, int cmd, void* arg, fuse_file_info* /*fi*/, uns
   const unsigned long request = static_cast<unsigned int>(cmd);
   const unsigned long argument = reinterpret_cast<uintptr_t>(arg);
   const bool accepted = accepts && request == kPowerRequest && argument == 0;
-  char line[96];
-  snprintf(line, sizeof line, "ioctl %lu %lu %s\n", request, argument,
-           accepted ? "accepted" : "refused");
-  record(line);
+  journal::Writer(journal::kPower)
+      .number(static_cast<long long>(request))
+      .number(static_cast<long long>(argument))
+      .field(accepted ? "accepted" : "refused")
+      .commit(twin_control::kJournal);
   if (accepted) {
     fuse_reply_ioctl(req, 0, nullptr, 0);
   } else {
@@ -57,12 +49,17 @@ void power_ioctl(fuse_req_t req, int cmd, void* arg, fuse_file_info* /*fi*/, uns
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || (strcmp(argv[1], "accept") != 0 && strcmp(argv[1], "refuse") != 0)) {
-    fprintf(stderr, "usage: power-daemon accept|refuse RECORD\n");
+  twin_settings::Settings settings;
+  char why[512];
+  if (argc != 1) {
+    fprintf(stderr, "usage: power-daemon   (reads %s)\n", twin_control::kSettings);
     return 2;
   }
-  accepts = strcmp(argv[1], "accept") == 0;
-  record_path = argv[2];
+  if (!twin_settings::read_settings(twin_control::kSettings, &settings, why, sizeof why)) {
+    fprintf(stderr, "power-daemon: %s\n", why);
+    return 1;
+  }
+  accepts = !settings.power_refuses;
 
   const char* dev_info[] = {"DEVNAME=power"};
   cuse_info info{};

@@ -1,17 +1,19 @@
 """The board's device tree: the kernel package's own Versatile Express
 CA15 tree, decompiled, with the device's display and LEDs merged in
 (system/device-board.dtsi) and the display memory sized per boot."""
-import subprocess
+from pathlib import Path
 
-from . import paths
+from .process import run
+from .scenarios import Board
+
+DTC_SECONDS = 60
 
 
-def build(kernel, fb_memory, target):
-    board = subprocess.run(["dtc", "-q", "-I", "dtb", "-O", "dts", str(kernel.board_dtb)],
-                           check=True, capture_output=True, text=True).stdout
+def build(board: Board, kernel_dtb: Path, device: Path, target: Path) -> None:
+    """Writes the board's tree to `target` (and its source beside it)."""
+    decompiled = run(["dtc", "-q", "-I", "dtb", "-O", "dts", kernel_dtb], timeout=DTC_SECONDS).stdout
     vram = ("\n/ {\n\treserved-memory {\n\t\tvram@18000000 {\n"
-            f"\t\t\treg = <0x0 0x18000000 0x0 {fb_memory:#x}>;\n\t\t}};\n\t}};\n}};\n")
-    source = board + "\n" + (paths.SYSTEM / "device-board.dtsi").read_text() + vram
-    target.with_suffix(".dts").write_text(source)
-    subprocess.run(["dtc", "-q", "-I", "dts", "-O", "dtb", "-o", str(target),
-                    str(target.with_suffix(".dts"))], check=True)
+            f"\t\t\treg = <0x0 0x18000000 0x0 {board.fb_memory:#x}>;\n\t\t}};\n\t}};\n}};\n")
+    source = target.with_suffix(".dts")
+    source.write_text(decompiled + "\n" + device.read_text() + vram)
+    run(["dtc", "-q", "-I", "dts", "-O", "dtb", "-o", target, source], timeout=DTC_SECONDS)

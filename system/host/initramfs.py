@@ -1,10 +1,14 @@
 """The guest's root file system: busybox, the kernel modules the device's
 drivers need, the C library, the device program with its font, the fake
-device tools and the other guest helpers. One base archive for every boot;
-each boot appends its plan (the kernel unpacks concatenated archives)."""
+device tools (the twin's own, built for armhf) and the other guest
+helpers. One base archive for every boot; each boot appends its plan (the
+kernel unpacks concatenated archives)."""
 import re
+from pathlib import Path
 
-from . import cpio, packages, paths
+from . import cpio, packages
+from .layout import Layout
+from .scenarios import Scenario
 
 # Modules loaded by the init script; their dependencies come along.
 MODULES = ["virtio_mmio", "virtio_blk", "fat", "vfat", "nls_cp437", "nls_ascii",
@@ -13,32 +17,32 @@ HELPERS = ["orvex-msd", "orvex-auth", "fb-info", "power-daemon"]
 TRIPLET = "arm-linux-gnueabihf"
 
 
-def _module_files(kernel):
+def _module_files(kernel: packages.Kernel) -> list[str]:
     """Paths (relative to the modules folder) of MODULES and everything they need."""
-    depends = {}
+    depends: dict[str, list[str]] = {}
     for line in (kernel.modules / "modules.dep").read_text().splitlines():
         module, _, needs = line.partition(":")
         depends[module] = needs.split()
     by_name = {re.sub(r"\.ko(\..*)?$", "", m.rsplit("/", 1)[-1]).replace("-", "_"): m for m in depends}
-    wanted = []
+    wanted: list[str] = []
     for name in MODULES:
-        module = by_name.get(name.replace("-", "_"))
-        if module is None:
+        found = by_name.get(name.replace("-", "_"))
+        if found is None:
             raise RuntimeError(f"the guest kernel has no module {name}")
-        for path in [module] + depends[module]:
+        for path in [found] + depends[found]:
             if path not in wanted:
                 wanted.append(path)
     return wanted
 
 
-def _add_file(archive, name, source, mode=0o644):
+def _add_file(archive: cpio.Archive, name: str, source: Path, mode: int = 0o644) -> None:
     archive.directories_of(name)
     archive.file(name, source.read_bytes(), mode)
 
 
-def build(program, helpers, target):
+def build(layout: Layout, program: Path, helpers: Path, target: Path) -> packages.Kernel:
     """Writes the base archive to `target`; returns the kernel it was made for."""
-    kernel = packages.kernel()
+    kernel = packages.kernel(layout)
     archive = cpio.Archive()
     for folder in ["dev", "proc", "sys", "run", "tmp", "mnt/vfat", "results", "plan",
                    "usr/local", "usr/sbin", "usr/bin", "bin", "sbin"]:
@@ -46,22 +50,22 @@ def build(program, helpers, target):
     archive.char_device("dev/console", 5, 1)
     archive.char_device("dev/null", 1, 3, 0o666)
 
-    _add_file(archive, "bin/busybox", packages.busybox(), 0o755)
+    _add_file(archive, "bin/busybox", packages.busybox(layout), 0o755)
     archive.symlink("bin/sh", "busybox")
-    _add_file(archive, "init", paths.SYSTEM / "guest" / "init", 0o755)
+    _add_file(archive, "init", layout.system / "guest" / "init", 0o755)
     for script in ["run-scenario", "probe-platform"]:
-        _add_file(archive, f"usr/bin/{script}", paths.SYSTEM / "guest" / script, 0o755)
+        _add_file(archive, f"usr/bin/{script}", layout.system / "guest" / script, 0o755)
     for helper in HELPERS:
         _add_file(archive, f"usr/bin/{helper}", helpers / helper, 0o755)
     _add_file(archive, "usr/sbin/restoremark", program, 0o755)
-    _add_file(archive, "usr/share/fonts/6x16.bdf", paths.FONT)
+    _add_file(archive, "usr/share/fonts/6x16.bdf", layout.font)
 
-    libc = packages.libc() / "lib" / TRIPLET
+    libc = packages.libc(layout) / "lib" / TRIPLET
     for library in ["ld-linux-armhf.so.3", "libc.so.6"]:
         _add_file(archive, f"lib/{TRIPLET}/{library}", libc / library, 0o755)
     archive.symlink("lib/ld-linux-armhf.so.3", f"{TRIPLET}/ld-linux-armhf.so.3")
     _add_file(archive, f"lib/{TRIPLET}/libfuse3.so.3",
-              (packages.libfuse() / "lib" / TRIPLET / "libfuse3.so.3").resolve(), 0o755)
+              (packages.libfuse(layout) / "lib" / TRIPLET / "libfuse3.so.3").resolve(), 0o755)
 
     base = f"lib/modules/{kernel.release}"
     modules = _module_files(kernel)
@@ -78,21 +82,22 @@ def build(program, helpers, target):
     return kernel
 
 
-def plan(scenarios):
-    """The archive that tells the guest which scenarios to run and how."""
+def plan(scenarios: list[Scenario], settings: Path) -> bytes:
+    """The archive that tells the guest which scenarios to run and how: for
+    each, what run-scenario sets up and the twin's settings file (in
+    `settings`, by name) that its tools and power driver answer by."""
     archive = cpio.Archive()
     archive.file("plan/order", "".join(s.name + "\n" for s in scenarios).encode())
     for index, scenario in enumerate(scenarios, 1):
         folder = f"plan/{scenario.name}"
         archive.directory(folder)
-        settings = {
+        setup = {
             "mode": "display" if scenario.display else "leds",
             "trigger": scenario.led_trigger,
             "power": scenario.power,
             "partition": str(index),
-            "answers": "".join(f"{t} {o} {s}\n" for t, o, s in scenario.answers),
         }
-        for key, value in settings.items():
-            text = value if key == "answers" else value + "\n"
-            archive.file(f"{folder}/{key}", text.encode())
+        for key, value in setup.items():
+            archive.file(f"{folder}/{key}", (value + "\n").encode())
+        archive.file(f"{folder}/settings", (settings / scenario.name).read_bytes())
     return archive.bytes()

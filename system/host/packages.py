@@ -1,58 +1,57 @@
 """The guest's Debian packages: fetched with `apt-get download` and unpacked
 with `dpkg-deb -x` under build/system, never installed on the host. A package
 unpacked once is re-used."""
-import subprocess
+from pathlib import Path
 
-from . import paths
+from .layout import Layout
+from .process import CommandError, run
 
 KERNEL_META = "linux-image-armmp:armhf"
-OTHERS = ["busybox-static:armhf", "libc6:armhf", "libfuse3-3:armhf"]
+APT_SECONDS = 600    # apt-get update and download, on a slow network
+LOCAL_SECONDS = 120  # apt-cache, dpkg-deb, depmod
 
 
-def _run(*command, **kwargs):
-    return subprocess.run(command, check=True, text=True, **kwargs)
-
-
-def _kernel_package():
+def _kernel_package() -> str:
     """The versioned kernel package the meta package depends on."""
     for attempt in range(2):
-        out = subprocess.run(["apt-cache", "depends", KERNEL_META], text=True,
-                             capture_output=True).stdout
+        out: str = run(["apt-cache", "depends", KERNEL_META], check=False, timeout=LOCAL_SECONDS).stdout
         for line in out.splitlines():
             word = line.split(":", 1)[-1].strip().removesuffix(":armhf")
             if line.strip().startswith("Depends:") and word.startswith("linux-image-"):
                 return word + ":armhf"
         if attempt == 0:
-            _run("apt-get", "update", "-qq")
+            run(["apt-get", "update", "-qq"], timeout=APT_SECONDS)
     raise RuntimeError(f"apt-cache knows no {KERNEL_META}: is the armhf architecture added "
                        "(scripts/install-deps cross)?")
 
 
-def _unpacked(package):
+def _unpacked(layout: Layout, package: str) -> Path:
     """The folder `package` is unpacked in, fetching it when needed."""
     name = package.split(":")[0]
-    target = paths.PACKAGES / name
+    target = layout.packages / name
     if (target / ".unpacked").exists():
         return target
-    paths.DEBS.mkdir(parents=True, exist_ok=True)
-    debs = sorted(paths.DEBS.glob(f"{name}_*.deb"))
+    layout.debs.mkdir(parents=True, exist_ok=True)
+    debs = sorted(layout.debs.glob(f"{name}_*.deb"))
     if not debs:
         download = ["apt-get", "download", "-q", "-o", "APT::Sandbox::User=root", package]
-        if subprocess.run(download, cwd=paths.DEBS, stdout=subprocess.DEVNULL).returncode != 0:
+        try:
+            run(download, cwd=layout.debs, timeout=APT_SECONDS)
+        except CommandError:
             # Package lists older than the archive name versions it no longer has.
-            _run("apt-get", "update", "-qq")
-            _run(*download, cwd=paths.DEBS, stdout=subprocess.DEVNULL)
-        debs = sorted(paths.DEBS.glob(f"{name}_*.deb"))
+            run(["apt-get", "update", "-qq"], timeout=APT_SECONDS)
+            run(download, cwd=layout.debs, timeout=APT_SECONDS)
+        debs = sorted(layout.debs.glob(f"{name}_*.deb"))
     if not debs:
         raise RuntimeError(f"apt-get download {package} brought no .deb")
     target.mkdir(parents=True, exist_ok=True)
-    _run("dpkg-deb", "-x", str(debs[-1]), str(target))
+    run(["dpkg-deb", "-x", debs[-1], target], timeout=LOCAL_SECONDS)
     (target / ".unpacked").write_text(debs[-1].name + "\n")
     return target
 
 
 class Kernel:
-    def __init__(self, root, release):
+    def __init__(self, root: Path, release: str) -> None:
         self.root = root
         self.release = release
         self.image = root / "boot" / f"vmlinuz-{release}"
@@ -60,26 +59,26 @@ class Kernel:
         self.modules = root / "lib" / "modules" / release
 
 
-def kernel():
+def kernel(layout: Layout) -> Kernel:
     """The unpacked guest kernel, its modules indexed by depmod."""
-    recorded = paths.PACKAGES / "kernel-package"
+    recorded = layout.packages / "kernel-package"
     package = recorded.read_text().strip() if recorded.exists() else _kernel_package()
-    root = _unpacked(package)
+    root = _unpacked(layout, package)
     recorded.write_text(package + "\n")
     release = package.split(":")[0].removeprefix("linux-image-")
     found = Kernel(root, release)
     if not (found.modules / "modules.dep").exists():
-        _run("depmod", "-b", str(root), release)
+        run(["depmod", "-b", root, release], timeout=LOCAL_SECONDS)
     return found
 
 
-def busybox():
-    return _unpacked("busybox-static:armhf") / "bin" / "busybox"
+def busybox(layout: Layout) -> Path:
+    return _unpacked(layout, "busybox-static:armhf") / "bin" / "busybox"
 
 
-def libc():
-    return _unpacked("libc6:armhf")
+def libc(layout: Layout) -> Path:
+    return _unpacked(layout, "libc6:armhf")
 
 
-def libfuse():
-    return _unpacked("libfuse3-3:armhf")
+def libfuse(layout: Layout) -> Path:
+    return _unpacked(layout, "libfuse3-3:armhf")

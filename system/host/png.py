@@ -2,13 +2,14 @@
 white, each pixel a scale x scale block (8-bit greyscale, zlib only)."""
 import struct
 import zlib
+from pathlib import Path
 
 
-def _chunk(kind, data):
+def _chunk(kind: bytes, data: bytes) -> bytes:
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def write(path, rows, scale=4):
+def write(path: Path, rows: list[str], scale: int = 4) -> None:
     """`rows`: strings of '#' (set) and '.' (clear), as screen.art_rows gives."""
     width = len(rows[0]) * scale
     raw = bytearray()

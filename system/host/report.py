@@ -4,35 +4,35 @@ it and the LEDs' final states, the display memory (the visible screen and
 every page beyond it that holds a set bit, as text art and PNG files under
 build/system/frames/NAME), the power requests, the volume and the log."""
 import shutil
+from pathlib import Path
 
-from . import paths, png, scenarios, screen, trace
+from . import png, screen
+from .layout import Layout
+from .results import BootResults, Results
+from .scenarios import Scenario
 
 
-def _text(path):
-    return path.read_bytes().decode("utf-8", "replace") if path.exists() else ""
-
-
-def _indented(text, empty="(none)"):
+def _indented(text: str, empty: str = "(none)") -> str:
     lines = text.splitlines()
     return "\n".join("  " + line for line in lines) if lines else "  " + empty
 
 
-def _led_timeline(results):
-    names = trace.led_lines(_text(paths.BOOTS / _text(results / "boot").strip() / "guest" / "gpio"))
-    events = trace.events(_text(results / "led-trace"), names)
+def _led_timeline(results: Results) -> str:
+    try:
+        events = results.led_events()
+    except OSError:  # no trace: nothing to show
+        events = []
     if not events:
         return "  (no LED line changed)"
-    start = events[0][0]
-    return "\n".join(f"  {1000 * (t - start):9.1f} ms  {led} {'on' if v else 'off'}"
-                     + ("  (timer trigger)" if timer else "") for t, led, v, timer in events)
+    start = events[0].seconds
+    return "\n".join(f"  {1000 * (e.seconds - start):9.1f} ms  {e.led} {'on' if e.value else 'off'}"
+                     + ("  (timer trigger)" if e.by_timer else "") for e in events)
 
 
-def _display(name, results):
-    if not (results / "fb-memory").exists():
+def _display(results: Results, frames: Path) -> str:
+    if not results.has("fb-memory"):
         return "display: none (LED mode: /dev/fb0 removed)"
-    geometry = screen.Geometry.parse(_text(results / "fb-info"))
-    memory = (results / "fb-memory").read_bytes()
-    frames = paths.FRAMES / name
+    geometry, memory = results.display()
     shutil.rmtree(frames, ignore_errors=True)
     frames.mkdir(parents=True)
     size = geometry.page_bytes
@@ -53,61 +53,57 @@ def _display(name, results):
     return "\n".join(lines)
 
 
-def _volume(results):
-    folder = results / "volume"
-    if not folder.is_dir():
+def _volume_listing(files: list[tuple[str, bytes]] | None) -> str:
+    """Each file's name, size and bytes, one line each."""
+    if files is None:
         return "  (not read back)"
-    lines = []
-    for item in sorted(folder.iterdir()):
-        lines.append(f"  {item.name} ({item.stat().st_size} bytes): {item.read_bytes()!r}")
-    return "\n".join(lines) or "  (empty)"
+    return "\n".join(f"  {name} ({len(data)} bytes): {data!r}" for name, data in files) or "  (empty)"
 
 
-def report(scenario):
-    results = paths.RESULTS / scenario.name
-    if not (results / "status").exists():
+def report(layout: Layout, scenario: Scenario) -> str:
+    results = Results(layout, scenario.name)
+    if not results.complete:
         return f"=== {scenario.name}: no results (run its boot first)"
     parts = [
-        f"=== {scenario.name}   (restoremark-sim {' '.join(scenario.knobs)}; boot {_text(results / 'boot').strip()})",
-        "standard output:\n" + _indented(_text(results / "stdout")),
-        "exit status: " + _text(results / "status").strip(),
+        f"=== {scenario.name}   (restoremark-sim {' '.join(scenario.knobs)}; boot {results.boot().name})",
+        "standard output:\n" + _indented(results.text("stdout", "")),
+        "exit status: " + results.text("status", "").strip(),
     ]
-    if _text(results / "stderr"):
-        parts.append("standard error:\n" + _indented(_text(results / "stderr")))
+    if results.text("stderr", ""):
+        parts.append("standard error:\n" + _indented(results.text("stderr")))
     parts += [
-        "tool calls:\n" + _indented(_text(results / "tools").replace("\t", " ")),
+        "tool calls:\n" + _indented(results.text("tools", "").replace("\t", " ")),
         "LED timeline (kernel trace gpio/gpio_value, from the first change):\n" + _led_timeline(results),
-        "LEDs at the end:\n" + _indented(_text(results / "leds")),
-        _display(scenario.name, results),
-        "power requests:\n" + _indented(_text(results / "power")),
-        "volume after power-off:\n" + _volume(results),
+        "LEDs at the end:\n" + _indented(results.text("leds", "")),
+        _display(results, layout.frames / scenario.name),
+        "power requests:\n" + _indented(results.text("power", "")),
+        "volume after power-off:\n" + _volume_listing(results.volume()),
     ]
     return "\n".join(parts) + "\n"
 
 
-def times(boot):
+def times(boot: BootResults) -> str:
     """The boot's wall time on the host and the guest's own clock: when init
     started, how long each scenario took."""
-    folder = paths.BOOTS / boot
-    lines = [f"boot {boot}: qemu ran {_text(folder / 'seconds').strip() or '?'} s"]
-    for line in _text(folder / "guest" / "times").splitlines():
+    lines = [f"boot {boot.name}: qemu ran {boot.text('seconds', '').strip() or '?'} s"]
+    for line in boot.guest("times", "").splitlines():
         words = line.split()
         if words[0] == "init":
             lines.append(f"  init started {float(words[1]):.1f} s after the kernel")
         else:
             lines.append(f"  {words[0]}: {float(words[2]) - float(words[1]):.1f} s")
     lines.append("  the kernel measured before the scenarios (probe-platform):")
-    lines += ["    " + line for line in _text(folder / "guest" / "platform").splitlines()]
+    lines += ["    " + line for line in boot.guest("platform", "").splitlines()]
     return "\n".join(lines)
 
 
-def print_reports(names):
-    boots = []
-    for scenario in scenarios.load(names):
-        print(report(scenario))
-        boot = _text(paths.RESULTS / scenario.name / "boot").strip()
-        if boot and boot not in boots:
-            boots.append(boot)
-    for boot in boots:
+def print_reports(layout: Layout, scenarios: list[Scenario]) -> int:
+    boots: dict[str, BootResults] = {}
+    for scenario in scenarios:
+        print(report(layout, scenario))
+        boot = Results(layout, scenario.name).boot()
+        if boot.name:
+            boots.setdefault(boot.name, boot)
+    for boot in boots.values():
         print(times(boot))
     return 0

@@ -1,116 +1,97 @@
-"""The scenario list (system/scenarios): one scenario a line, its name and the
-restoremark-sim options that describe the same device. Only the options the
-guest can set up are understood; any other is an error."""
+"""The scenario list (system/scenarios), read by the twin itself: the host
+build's system-twin parses each line with the twin's knob table, refuses any
+knob the guest cannot set up, and says what the guest sets up; here the
+scenarios are grouped into boots."""
 from dataclasses import dataclass, field
+from pathlib import Path
 
-from . import paths
+from .layout import Layout
+from .process import Argument, CommandError, run
 
-DEFAULT_FB_MEMORY = 8 * 1024 * 1024
-
-TOOL_KNOBS = {
-    "--stop": ("orvex-msd", "--stop"),
-    "--start": ("orvex-msd", "--start"),
-    "--factory": ("orvex-auth", "--make-factory"),
-    "--restore": ("orvex-auth", "--make-restore"),
-    "--remove": ("orvex-auth", "--remove"),
-}
+TWIN_SECONDS = 60
 
 
 class ScenarioError(Exception):
     pass
 
 
-@dataclass
+@dataclass(frozen=True)
+class Board:
+    """What a boot's guest is made with, the same for each of its scenarios:
+    a new kind of boot is a field here (and in its name)."""
+    fb_memory: int  # the display memory, bytes
+
+    @property
+    def name(self) -> str:
+        return f"fb-{self.fb_memory}"
+
+
+@dataclass(frozen=True)
 class Scenario:
     name: str
-    knobs: list
-    display: bool = True
-    fb_memory: int = DEFAULT_FB_MEMORY
-    led_trigger: str = "none"
-    power: str = "accept"
-    answers: list = field(default_factory=list)  # (tool, option, exit status)
+    knobs: tuple[str, ...]  # the twin's knobs, as listed
+    display: bool           # a writable /dev/fb0; else LED mode, no display at all
+    fb_memory: int
+    led_trigger: str        # the trigger every LED has selected at start
+    power: str              # accept, refuse or missing
+
+    @property
+    def board(self) -> Board:
+        return Board(self.fb_memory)
 
 
+@dataclass
+class Boot:
+    board: Board
+    scenarios: list[Scenario] = field(default_factory=list)
 
-def _exit_status(knob, value):
-    if not value.isdigit() or int(value) > 255:
-        raise ScenarioError(f"{knob} {value}: the guest's tools answer with an exit status 0-255 only")
-    return int(value)
-
-
-def parse_line(line):
-    words = line.split()
-    name, knobs = words[0], words[1:]
-    scenario = Scenario(name, knobs)
-    platform = None
-    i = 0
-    while i < len(knobs):
-        knob = knobs[i]
-        if knob == "--no-display":
-            scenario.display = False
-            i += 1
-            continue
-        if i + 1 >= len(knobs):
-            raise ScenarioError(f"{name}: {knob} needs a value")
-        value = knobs[i + 1]
-        i += 2
-        if knob == "--platform":
-            platform = value
-        elif knob == "--fb-memory":
-            if not value.isdigit() or int(value) == 0:
-                raise ScenarioError(f"{name}: --fb-memory {value}: a positive byte count")
-            scenario.fb_memory = int(value)
-        elif knob == "--led-trigger":
-            if value not in ("none", "timer"):
-                raise ScenarioError(f"{name}: --led-trigger {value}: none or timer")
-            scenario.led_trigger = value
-        elif knob == "--max-brightness":
-            # The board's LEDs are GPIO lines: on or off, max_brightness 1.
-            if value != "1":
-                raise ScenarioError(f"{name}: --max-brightness {value}: the guest's GPIO LEDs have 1")
-        elif knob == "--power":
-            if value not in ("accept", "refuse", "missing"):
-                raise ScenarioError(f"{name}: --power {value}: the guest has accept, refuse or missing")
-            scenario.power = value
-        elif knob in TOOL_KNOBS:
-            tool, option = TOOL_KNOBS[knob]
-            scenario.answers.append((tool, option, _exit_status(knob, value)))
-        else:
-            raise ScenarioError(f"{name}: {knob}: not an option the guest can set up")
-    if platform != "linux":
-        raise ScenarioError(f"{name}: every scenario runs on --platform linux")
-    return scenario
+    @property
+    def name(self) -> str:
+        return self.board.name
 
 
-def load(names=None):
-    """The scenarios in file order, or those named (in the order given)."""
-    scenarios = {}
-    for line in paths.SCENARIOS.read_text().splitlines():
-        if line.strip() and not line.lstrip().startswith("#"):
-            scenario = parse_line(line)
-            if scenario.name in scenarios:
-                raise ScenarioError(f"{scenario.name}: listed twice")
-            scenarios[scenario.name] = scenario
-    if not names:
-        return list(scenarios.values())
-    unknown = [n for n in names if n not in scenarios]
-    if unknown:
-        raise ScenarioError("no such scenario: " + " ".join(unknown))
-    return [scenarios[n] for n in names]
+def parse(text: str) -> list[Scenario]:
+    """system-twin's lines: tab-separated KEY=VALUE fields, one scenario a line."""
+    scenarios = []
+    for line in text.splitlines():
+        fields = dict(f.partition("=")[::2] for f in line.split("\t"))
+        try:
+            scenarios.append(Scenario(fields["name"], tuple(fields["knobs"].split()),
+                                      fields["display"] == "yes", int(fields["fb-memory"]),
+                                      fields["led-trigger"], fields["power"]))
+        except (KeyError, ValueError) as error:
+            raise ScenarioError(f"system-twin gave a line without {error}: {line!r}") from None
+    return scenarios
 
 
-def boots(scenarios):
-    """{boot name: [scenario, ...]}: display scenarios share a boot when their
-    boards have the same display memory ("fb-BYTES"); the LED scenarios, which
-    do not use the display, then join whichever boot has the fewest scenarios
-    so far, to keep the boots (run side by side) about as long."""
-    grouped = {}
+def load(layout: Layout, names: list[str], settings: Path | None = None) -> list[Scenario]:
+    """The scenarios in the list's order, or those named in the order given.
+    With `settings`, each one's settings file is written to settings/NAME."""
+    if not layout.twin.is_file():
+        raise RuntimeError(f"{layout.twin} is missing: build it first (scripts/test-system does)")
+    command: list[Argument] = [layout.twin, "scenarios", layout.scenarios]
+    if settings is not None:
+        command += ["--settings", settings]
+    try:
+        return parse(run([*command, *names], timeout=TWIN_SECONDS).stdout)
+    except CommandError as error:
+        if error.returncode == 2:  # the list or a name is wrong
+            raise ScenarioError(error.stderr.removeprefix("system-twin: ")) from None
+        raise
+
+
+def boots(scenarios: list[Scenario]) -> list[Boot]:
+    """Display scenarios share a boot when their boards are the same; LED
+    scenarios, which do not use the display, then join whichever boot has the
+    fewest scenarios so far, to keep the boots (run side by side) about as
+    long."""
+    grouped: dict[Board, Boot] = {}
     for scenario in scenarios:
         if scenario.display:
-            grouped.setdefault(f"fb-{scenario.fb_memory}", []).append(scenario)
+            grouped.setdefault(scenario.board, Boot(scenario.board)).scenarios.append(scenario)
     for scenario in scenarios:
         if not scenario.display:
             if not grouped:
-                grouped[f"fb-{scenario.fb_memory}"] = []
-            min(grouped.values(), key=len).append(scenario)
-    return grouped
+                grouped[scenario.board] = Boot(scenario.board)
+            min(grouped.values(), key=lambda boot: len(boot.scenarios)).scenarios.append(scenario)
+    return list(grouped.values())

@@ -14,19 +14,19 @@ class Geometry:
     smem_len: int
 
     @classmethod
-    def parse(cls, text):
+    def parse(cls, text: str) -> "Geometry":
         return cls(*map(int, text.split()))
 
     @property
-    def row_bytes(self):
+    def row_bytes(self) -> int:
         return self.xres_virtual * self.bits_per_pixel // 8
 
     @property
-    def page_bytes(self):
+    def page_bytes(self) -> int:
         return self.row_bytes * self.yres
 
 
-def pages(memory, geometry):
+def pages(memory: bytes, geometry: Geometry) -> list[tuple[int, bytes]]:
     """[(page index, bytes)] for the visible screen (page 0) and every later
     page holding a set bit."""
     size = geometry.page_bytes
@@ -38,7 +38,7 @@ def pages(memory, geometry):
     return found
 
 
-def art_rows(page, geometry):
+def art_rows(page: bytes, geometry: Geometry) -> list[str]:
     """One string per pixel row: '#' for a set bit, '.' for a clear one."""
     rows = []
     for y in range(len(page) // geometry.row_bytes):
@@ -47,7 +47,7 @@ def art_rows(page, geometry):
     return rows
 
 
-def set_rows(memory, geometry):
+def set_rows(memory: bytes, geometry: Geometry) -> list[str]:
     """'PAGE ROW ART' for every pixel row that holds a set bit: the whole
     memory, compactly."""
     lines = []

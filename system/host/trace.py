@@ -1,5 +1,6 @@
 """The kernel's gpio_value trace lines, named by LED: the LED timeline."""
 import re
+from typing import NamedTuple
 
 # " gpio-504 (                    |LED1:YELLOW:PIN1    ) out lo"
 _DEBUGFS_LINE = re.compile(r"gpio-(\d+)\s+\([^|]*\|(\S+)\s*\)")
@@ -9,20 +10,26 @@ _DEBUGFS_LINE = re.compile(r"gpio-(\d+)\s+\([^|]*\|(\S+)\s*\)")
 _TRACE_LINE = re.compile(r"\[\d+\] (\S{5})\s+(\d+\.\d+): gpio_value: (\d+) (set|get) (\d+)")
 
 
-def led_lines(debugfs_gpio):
+class Event(NamedTuple):
+    seconds: float
+    led: str        # the LED's name, or gpio-N for a line that is no LED
+    value: int
+    by_timer: bool  # set by the kernel's blink timer, not by a write of the program
+
+
+def led_lines(debugfs_gpio: str) -> dict[int, str]:
     """{GPIO number: LED name} from the kernel's debugfs GPIO listing."""
     return {int(m.group(1)): m.group(2) for m in _DEBUGFS_LINE.finditer(debugfs_gpio)}
 
 
-def events(trace_text, names):
-    """[(seconds, LED name, value, by the kernel's timer)] of every line set
-    during the run."""
+def events(trace_text: str, names: dict[int, str]) -> list[Event]:
+    """Every line set during the run, in order."""
     found = []
     for line in trace_text.splitlines():
         match = _TRACE_LINE.search(line)
         if match and match.group(4) == "set":
             gpio = int(match.group(3))
             in_interrupt = match.group(1)[2] in "sShH"
-            found.append((float(match.group(2)), names.get(gpio, f"gpio-{gpio}"),
-                          int(match.group(5)), in_interrupt))
+            found.append(Event(float(match.group(2)), names.get(gpio, f"gpio-{gpio}"),
+                               int(match.group(5)), in_interrupt))
     return found

@@ -3,12 +3,15 @@ volume of the boot's scenario N, made, filled and read back with
 mkfs.vfat, mtools and sfdisk on the image file alone: no loop device, no
 mount, nothing of the host's /dev."""
 import os
-import subprocess
+from pathlib import Path
+
+from .process import run
 
 SECTOR = 512
 FIRST = 2048               # sectors before the first partition
 PART_SECTORS = 16 * 2048   # 16 MiB each
 TRAILER = 2048             # room for the backup GPT
+TOOL_SECONDS = 60          # for each sfdisk, mkfs.vfat and mtools call
 
 # The files a device holds before the run: the package (which the program
 # deletes) and a user's file that no step may touch. The same bytes as the
@@ -24,15 +27,15 @@ USER_FILE = ("notes.txt", b"a user's file that no step may touch\n")
 _ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1", MTOOLS_NO_VFAT="0")
 
 
-def _start(index):
+def _start(index: int) -> int:
     return FIRST + (index - 1) * PART_SECTORS
 
 
-def _drive(image, index):
+def _drive(image: Path, index: int) -> str:
     return f"{image}@@{_start(index) * SECTOR}"
 
 
-def make(image, count):
+def make(image: Path, count: int) -> None:
     """A fresh image of `count` filled volumes (partitions 1..count)."""
     image.unlink(missing_ok=True)
     with open(image, "wb") as out:
@@ -40,29 +43,30 @@ def make(image, count):
     table = "label: gpt\nunit: sectors\n" + "".join(
         f"start={_start(i)}, size={PART_SECTORS}, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\n"
         for i in range(1, count + 1))
-    subprocess.run(["sfdisk", "-q", "--no-reread", "--no-tell-kernel", str(image)],
-                   input=table, text=True, check=True, stdout=subprocess.DEVNULL)
+    run(["sfdisk", "-q", "--no-reread", "--no-tell-kernel", image], input=table,
+        timeout=TOOL_SECONDS)
     staging = image.parent / "volume-files"
     staging.mkdir(exist_ok=True)
     for name, data in list(PACKAGE_FILES.items()) + [USER_FILE]:
         (staging / name).write_bytes(data)
     for index in range(1, count + 1):
-        subprocess.run(["mkfs.vfat", "-n", "VFAT", f"--offset={_start(index)}", str(image),
-                        str(PART_SECTORS * SECTOR // 1024)],
-                       check=True, capture_output=True)  # it warns of the image's size
+        # mkfs.vfat warns of the image's size on standard error: only its
+        # status counts.
+        run(["mkfs.vfat", "-n", "VFAT", f"--offset={_start(index)}", image,
+             str(PART_SECTORS * SECTOR // 1024)], timeout=TOOL_SECONDS)
         for name in list(PACKAGE_FILES) + [USER_FILE[0]]:
-            subprocess.run(["mcopy", "-i", _drive(image, index), str(staging / name), f"::{name}"],
-                           check=True, env=_ENV)
+            run(["mcopy", "-i", _drive(image, index), staging / name, f"::{name}"], env=_ENV,
+                timeout=TOOL_SECONDS)
 
 
-def read_back(image, index, target):
+def read_back(image: Path, index: int, target: Path) -> None:
     """Copies every file on volume `index` into `target` (a fresh folder)."""
     target.mkdir(parents=True)
-    listing = subprocess.run(["mdir", "-b", "-i", _drive(image, index), "::"],
-                             check=True, capture_output=True, text=True, env=_ENV).stdout
+    listing = run(["mdir", "-b", "-i", _drive(image, index), "::"], env=_ENV,
+                  timeout=TOOL_SECONDS).stdout
     for entry in listing.splitlines():
         name = entry.removeprefix("::/")
         if not name:
             continue
-        subprocess.run(["mcopy", "-n", "-s", "-i", _drive(image, index), f"::{name}",
-                        str(target / name)], check=True, env=_ENV)
+        run(["mcopy", "-n", "-s", "-i", _drive(image, index), f"::{name}", target / name],
+            env=_ENV, timeout=TOOL_SECONDS)

@@ -45,8 +45,9 @@ TEST_F(Journal, RecordsComeBackWholeWithTheirBytes) {
       .commit(path_.c_str());
   journal::Writer(journal::kSleep).number(1500000000).commit(path_.c_str());
   journal::Writer(journal::kSync).commit(path_.c_str());
+  journal::Writer(journal::kPowerOpen).number(2).commit(path_.c_str());
   const auto records = decoded();
-  ASSERT_EQ(records.size(), 3u);
+  ASSERT_EQ(records.size(), 4u);
   const auto& led = std::get<twin::LedWrite>(records[0]);
   EXPECT_EQ(led.text, bytes);
   EXPECT_FALSE(led.accepted);
@@ -54,6 +55,7 @@ TEST_F(Journal, RecordsComeBackWholeWithTheirBytes) {
   EXPECT_EQ(led.after, (twin::LedState{"0", "timer", "0", "500"}));
   EXPECT_EQ(std::get<twin::Sleep>(records[1]).seconds, 1.5);
   EXPECT_EQ(twin::time_of(records[2]), 1.5);  // after the sleep
+  EXPECT_EQ(std::get<twin::PowerOpen>(records[3]).flags, 2);
 }
 
 TEST_F(Journal, AnythingButAWholeKnownRecordFailsTheDecoding) {
@@ -61,6 +63,7 @@ TEST_F(Journal, AnythingButAWholeKnownRecordFailsTheDecoding) {
       {"unknown kind", "beep\t1\n"},
       {"a field too few", "power\t23098\t0\n"},
       {"a field too many", "sync\t1\n"},
+      {"an open without its flags", "power-open\n"},
       {"not a number", "sleep\t1e9\n"},
       {"a bad escape", "loaded\t%4\n"},
       {"no line end", "sync"},
