@@ -62,6 +62,16 @@ as_arm() {
   fi
 }
 
+# same EXPECTED ACTUAL WHAT: the two files alike, or a diff and what differs.
+same() {
+  diff -u "$1" "$2" >&2 && return 0
+  echo "FAIL: $3 (above: what changed)" >&2
+  return 1
+}
+
+# The presets' names, as restoremark-sim --list gives them.
+preset_names() { "$1" --list | sed -n '/^$/q;s/ .*//p'; }
+
 check() {
   failed=0
   for kind in txt json; do
@@ -75,11 +85,8 @@ check() {
     if [ ! -f "$expected" ]; then
       echo "FAIL: no $expected (reports.sh update makes it)" >&2
       failed=1
-    elif ! diff -u "$expected" "$work/first.$kind" >&2; then
-      echo "FAIL: the $kind report of $3 is not $expected (above: what changed)" >&2
-      failed=1
-    elif ! diff -u "$work/first.$kind" "$work/second.$kind" >&2; then
-      echo "FAIL: two runs of $3 gave different $kind reports" >&2
+    elif ! same "$expected" "$work/first.$kind" "the $kind report of $3 is not $expected" ||
+      ! same "$work/first.$kind" "$work/second.$kind" "two runs of $3 gave different $kind reports"; then
       failed=1
     fi
   done
@@ -88,41 +95,27 @@ check() {
 }
 
 presets() {
-  "$1" --list | sed -n '/^$/q;s/ .*//p' | sort >"$work/presets"
-  (cd "$golden" && ls ./*.txt ./*.json) | sed 's|^\./||' >"$work/files"
-  sed 's/$/.json/' "$work/presets" >"$work/expected"
-  sed 's/$/.txt/' "$work/presets" >>"$work/expected"
-  sort -o "$work/expected" "$work/expected"
-  sort -o "$work/files" "$work/files"
-  if ! diff -u "$work/expected" "$work/files" >&2; then
-    echo "FAIL: the golden files are not one .txt and one .json per preset (- missing, + extra)" >&2
-    return 1
-  fi
-  echo "PASS: a golden pair for each of $(wc -l <"$work/presets") presets"
+  for name in $(preset_names "$1"); do printf '%s.json\n%s.txt\n' "$name" "$name"; done |
+    sort >"$work/expected"
+  (cd "$golden" && ls ./*.txt ./*.json) | sed 's|^\./||' | sort >"$work/files"
+  same "$work/expected" "$work/files" \
+    "the golden files are not one .txt and one .json per preset (- missing, + extra)" &&
+    echo "PASS: a golden pair for each of $(preset_names "$1" | wc -l) presets"
 }
 
 usage() {
-  failed=0
-  for option in help list; do
-    "$1" "--$option" >"$work/$option.out"
-    if ! diff -u "$golden/$option.out" "$work/$option.out" >&2; then
-      echo "FAIL: restoremark-sim --$option is not $golden/$option.out" >&2
-      failed=1
-    fi
-  done
-  [ "$failed" = 0 ] && echo "PASS: --help and --list"
-  return "$failed"
+  "$1" --help >"$work/help.out" && "$1" --list >"$work/list.out"
+  same "$golden/help.out" "$work/help.out" "restoremark-sim --help is not $golden/help.out" &&
+    same "$golden/list.out" "$work/list.out" "restoremark-sim --list is not $golden/list.out" &&
+    echo "PASS: --help and --list"
 }
 
 # The atlas runs every preset on both indicators; its table says what each
 # outcome shows and how the outcomes group.
 atlas() {
   "$1" --atlas "$work/atlas" ${preload:+--preload "$preload"} "$2" >/dev/null
-  if ! diff -u "$golden/atlas.md" "$work/atlas/atlas.md" >&2; then
-    echo "FAIL: the atlas's table is not $golden/atlas.md" >&2
-    return 1
-  fi
-  echo "PASS: the atlas"
+  same "$golden/atlas.md" "$work/atlas/atlas.md" "the atlas's table is not $golden/atlas.md" &&
+    echo "PASS: the atlas"
 }
 
 update() {
@@ -131,7 +124,7 @@ update() {
   "$1" --list >"$golden/list.out"
   "$1" --atlas "$work/atlas" "$2" >/dev/null
   cp "$work/atlas/atlas.md" "$golden/atlas.md"
-  for name in $("$1" --list | sed -n '/^$/q;s/ .*//p'); do
+  for name in $(preset_names "$1"); do
     report "$1" "$2" "$name" txt "$golden/$name.txt"
     report "$1" "$2" "$name" json "$golden/$name.json"
   done
