@@ -1,7 +1,8 @@
 // How a run looks to a person at the device, and what else tells runs apart:
 // each LED as a lamp, the last screen, runs that look the same grouped, and
 // the outcome a person can check (output, log, exit status, export restart,
-// power request). The reports and the outcome atlas say these alike.
+// power request). In the twin's report step, so that the outcome atlas and
+// the reports can say them alike.
 #pragma once
 
 #include <cstddef>
