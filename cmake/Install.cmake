@@ -1,8 +1,9 @@
 # What `cmake --install` puts on a device image, and the workstation programs
 # of a host build.
 #
-#   component device: the program in sbin (/usr/sbin/restoremark) and the
-#                     console font at the one path the program opens,
+#   component device: the program and the platform check in sbin
+#                     (/usr/sbin/restoremark, /usr/sbin/restoremark-check) and
+#                     the console font at the one path both open,
 #                     /usr/share/fonts/6x16.bdf, under the usual /usr prefix
 #   component twin:   restoremark-sim and restoremark-render in bin, only in
 #                     builds that made them; they keep using the build tree's
@@ -22,7 +23,7 @@ set(restoremark_program_mode
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(restoremark_data_mode OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
-install(TARGETS restoremark
+install(TARGETS restoremark restoremark-check
   RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR}
   PERMISSIONS ${restoremark_program_mode}
   COMPONENT device)

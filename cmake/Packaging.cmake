@@ -1,14 +1,16 @@
 # The Debian package of the device program: `cpack` in a device build (any
 # toolchain) makes build/.../restoremark_<version>_<arch>.deb with the
-# program, its font and the Debian documentation files, nothing else.
+# program, the platform check, the font and the Debian documentation files,
+# nothing else.
 # scripts/package builds the packages for armhf and arm64.
 #
 # lintian (2.116) finds no error. Warnings kept, which tests/check-package.sh
 # allows and no other:
 #   initial-upload-closes-no-bugs: the first changelog entry closes no bug of
 #     Debian's archive (an ITP); this package is not uploaded there.
-#   no-manual-page usr/sbin/restoremark: the program takes no arguments and
-#     runs unattended on device images, which carry no manual pages.
+#   no-manual-page usr/sbin/restoremark, usr/sbin/restoremark-check: both take
+#     no arguments and run on device images, which carry no manual pages; the
+#     README describes the check's output line by line.
 # Informational tags (lintian -I), kept as well:
 #   hardening-no-fortify-functions, hardening-no-bindnow: the packaged program
 #     is the verified size-optimised build; _FORTIFY_SOURCE and -z now would
@@ -90,7 +92,13 @@ success, makes the device's power-management request. On failure it
 keeps a log on the volume and exports the volume again.
 
 It shows its progress on the text console of the frame buffer, drawn with
-its own console font (included), or with the device's LEDs.")
+its own console font (included), or with the device's LEDs.
+
+restoremark-check measures whether the device's kernel and files give the
+program what it relies on: the display's geometry and writes, the LEDs'
+attributes, the power device, the tools, the FAT volume and the font. It
+prints one PASS or FAIL line per item and leaves the LEDs and the screen as
+it found them; it never makes the power request nor runs the tools.")
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${RESTOREMARK_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${restoremark_deb_revision})

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the device program as a firmware build does (tests, twin and tools
 # off, the armhf cross toolchain, prefix /usr), installs it with DESTDIR into
-# a temporary folder and checks what lands there: exactly the program and its
-# font with their modes, a 32-bit ARM executable that needs only libc.so.6.
+# a temporary folder and checks what lands there: exactly the program, the
+# platform check and the font with their modes, each program a 32-bit ARM
+# executable that needs only libc.so.6.
 # The configure refuses GoogleTest, libpng and pkg-config (libfuse3), so a
 # find_package of any of them in this configuration fails the test.
 # usage: check-install.sh CMAKE SOURCE_DIR
@@ -48,6 +49,7 @@ cat >"$work/expected" <<'EOF'
 drwxr-xr-x usr
 drwxr-xr-x usr/sbin
 -rwxr-xr-x usr/sbin/restoremark
+-rwxr-xr-x usr/sbin/restoremark-check
 drwxr-xr-x usr/share
 drwxr-xr-x usr/share/fonts
 -rw-r--r-- usr/share/fonts/6x16.bdf
@@ -57,23 +59,24 @@ if ! diff -u "$work/expected" "$work/installed"; then
   status=1
 fi
 
-program="$root/usr/sbin/restoremark"
 if [ -f "$root/usr/share/fonts/6x16.bdf" ] &&
   ! cmp "$source_dir/fonts/6x16.bdf" "$root/usr/share/fonts/6x16.bdf"; then
   echo "FAILED: the installed font differs from fonts/6x16.bdf"
   status=1
 fi
-if [ -f "$program" ]; then
+for program in "$root/usr/sbin/restoremark" "$root/usr/sbin/restoremark-check"; do
+  [ -f "$program" ] || continue
+  echo "${program#"$root"}:"
   header=$(readelf -h "$program")
   echo "$header" | grep -E 'Class|Machine'
   if ! echo "$header" | grep -Eq 'Class: +ELF32$' ||
     ! echo "$header" | grep -Eq 'Machine: +ARM$'; then
-    echo "FAILED: the installed program is not a 32-bit ARM executable"
+    echo "FAILED: ${program#"$root"} is not a 32-bit ARM executable"
     status=1
   fi
   "$(dirname "$0")/check-needed.sh" "$program" || {
-    echo "FAILED: the installed program needs more than libc.so.6"
+    echo "FAILED: ${program#"$root"} needs more than libc.so.6"
     status=1
   }
-fi
+done
 exit $status

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Reads a Debian package of the device program back and checks it: the
 # control fields, Depends as dpkg-shlibdeps computes it from the packaged
-# program, every file with its mode and owner, the program's machine, and
-# lintian (no error; no warning but the ones cmake/Packaging.cmake explains).
+# programs (the program and the platform check), every file with its mode and
+# owner, each program's machine, and lintian (no error; no warning but the
+# ones cmake/Packaging.cmake explains).
 # usage: check-package.sh DEB ARCH VERSION      (ARCH armhf or arm64)
 set -eu
 deb=$1
@@ -40,29 +41,33 @@ field Description >"$work/description"
 [ -n "$(head -n 1 "$work/description")" ] || fail "the Description has no short part"
 [ "$(wc -l <"$work/description")" -ge 2 ] || fail "the Description has no long part"
 
-# Depends as dpkg-shlibdeps gives it for the packaged program.
+# Depends as dpkg-shlibdeps gives it for the packaged programs.
 dpkg-deb -x "$deb" "$work/root"
-program="$work/root/usr/sbin/restoremark"
-if [ -f "$program" ]; then
-  mkdir -p "$work/shlibdeps/debian"
-  : >"$work/shlibdeps/debian/control"
-  computed=$(cd "$work/shlibdeps" && DEB_HOST_ARCH=$arch dpkg-shlibdeps -O "$program" 2>/dev/null |
-    sed -n 's/^shlibs:Depends=//p')
-  echo "Depends: $(field Depends) (dpkg-shlibdeps: $computed)"
-  [ -n "$computed" ] && [ "$(field Depends)" = "$computed" ] ||
-    fail "Depends is '$(field Depends)', dpkg-shlibdeps gives '$computed'"
+programs="$work/root/usr/sbin/restoremark $work/root/usr/sbin/restoremark-check"
+mkdir -p "$work/shlibdeps/debian"
+: >"$work/shlibdeps/debian/control"
+# shellcheck disable=SC2086
+computed=$(cd "$work/shlibdeps" && DEB_HOST_ARCH=$arch dpkg-shlibdeps -O $programs 2>/dev/null |
+  sed -n 's/^shlibs:Depends=//p')
+echo "Depends: $(field Depends) (dpkg-shlibdeps: $computed)"
+[ -n "$computed" ] && [ "$(field Depends)" = "$computed" ] ||
+  fail "Depends is '$(field Depends)', dpkg-shlibdeps gives '$computed'"
 
+for program in $programs; do
+  name=${program#"$work/root"}
+  [ -f "$program" ] || continue
   header=$(readelf -h "$program")
   echo "$header" | grep -Eq "Class: +$class\$" && echo "$header" | grep -Eq "Machine: +$machine\$" ||
-    fail "the packaged program is not $class $machine: $(echo "$header" | grep -E 'Class|Machine' | tr -s ' ')"
-  ! readelf -S "$program" | grep -q '\.symtab' || fail "the packaged program is not stripped"
-fi
+    fail "$name is not $class $machine: $(echo "$header" | grep -E 'Class|Machine' | tr -s ' ')"
+  ! readelf -S "$program" | grep -q '\.symtab' || fail "$name is not stripped"
+done
 
 dpkg-deb --contents "$deb" | awk '{ print $1, $2, $6 }' >"$work/contents"
 cat >"$work/expected" <<'EOF'
 drwxr-xr-x root/root ./usr/
 drwxr-xr-x root/root ./usr/sbin/
 -rwxr-xr-x root/root ./usr/sbin/restoremark
+-rwxr-xr-x root/root ./usr/sbin/restoremark-check
 drwxr-xr-x root/root ./usr/share/
 drwxr-xr-x root/root ./usr/share/doc/
 drwxr-xr-x root/root ./usr/share/doc/restoremark/
@@ -80,8 +85,8 @@ grep -v '^running with root privileges is not recommended!$' "$work/lintian" || 
 if grep -q '^E: ' "$work/lintian"; then
   fail "lintian reports errors"
 fi
-kept_warnings='initial-upload-closes-no-bugs|no-manual-page'
-if grep '^W: ' "$work/lintian" | grep -Evq "^W: restoremark: ($kept_warnings) "; then
+kept_warnings='initial-upload-closes-no-bugs \[|no-manual-page \[usr/sbin/restoremark(-check)?\]'
+if grep '^W: ' "$work/lintian" | grep -Evq "^W: restoremark: ($kept_warnings)"; then
   fail "lintian warns of something cmake/Packaging.cmake does not explain"
 fi
 exit $status

@@ -1,0 +1,81 @@
+// The console font. The reader prints why a font does not load on standard
+// output; that message is caught in a memory file and becomes part of the
+// item's line, so that the check's output stays one line per item.
+#include "check-font.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "bdf-reader.h"
+#include "font.h"
+
+namespace {
+
+constexpr const char* FONT_PATH = "/usr/share/fonts/6x16.bdf";
+constexpr int CELL_WIDTH = 6;
+constexpr int CELL_HEIGHT = 16;
+// Every text the program draws on the display.
+constexpr const char* DRAWN_TEXTS[] = {"K300-RESTOREMARK-V1-0", "Success.", "Error."};
+constexpr size_t MESSAGE_SIZE = 200;
+
+// Loads the font with standard output going to a memory file; the first line
+// printed meanwhile lands in `message`.
+int load_catching_output(char (&message)[MESSAGE_SIZE]) {
+  message[0] = '\0';
+  fflush(stdout);
+  const int memory = memfd_create("restoremark-check-font", MFD_CLOEXEC);
+  const int saved = memory >= 0 ? dup(STDOUT_FILENO) : -1;
+  if (saved < 0 || dup2(memory, STDOUT_FILENO) < 0) {
+    if (memory >= 0) close(memory);
+    if (saved >= 0) close(saved);
+    return font_load(FONT_PATH);  // its message then stands on a line of its own
+  }
+  const int result = font_load(FONT_PATH);
+  fflush(stdout);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  const ssize_t length = pread(memory, message, MESSAGE_SIZE - 1, 0);
+  close(memory);
+  message[length > 0 ? length : 0] = '\0';
+  message[strcspn(message, "\n")] = '\0';
+  return result;
+}
+
+// The first character of the drawn texts the font has no glyph for, or 0.
+char missing_glyph(const char*& text) {
+  for (const char* drawn : DRAWN_TEXTS) {
+    for (const char* c = drawn; *c != '\0'; ++c) {
+      if (get_bdf_char(static_cast<uint8_t>(*c)) == nullptr) {
+        text = drawn;
+        return *c;
+      }
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+void check_font(item_result& item) {
+  char message[MESSAGE_SIZE];
+  if (load_catching_output(message) != 0) {
+    item_fail(item, "%s does not load: %s", FONT_PATH,
+              message[0] != '\0' ? message : "the reader gave no reason");
+    return;
+  }
+  if (current_font.width != CELL_WIDTH || current_font.height != CELL_HEIGHT) {
+    item_fail(item, "%s has cells of %dx%d, not 6x16", FONT_PATH, current_font.width,
+              current_font.height);
+  }
+  const char* text = nullptr;
+  if (const char missing = missing_glyph(text)) {
+    item_fail(item, "%s has no glyph for '%c' of \"%s\"", FONT_PATH, missing, text);
+  }
+  item_measured(item,
+                "%s loads in 6x16 cells, %d glyphs, one for every character of \"%s\", "
+                "\"%s\" and \"%s\"",
+                FONT_PATH, current_font.count, DRAWN_TEXTS[0], DRAWN_TEXTS[1], DRAWN_TEXTS[2]);
+}

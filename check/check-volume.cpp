@@ -1,0 +1,99 @@
+// The FAT volume. The file system's type comes from statfs and the mount
+// point from the device numbers of the folder and its parent, so that no
+// /proc file is parsed. The temporary file has a name no 8.3 directory entry
+// can hold, and is looked for in the folder's listing by that name: a FAT
+// volume mounted without long names would shorten it. It is removed whatever
+// happened in between.
+#include "check-volume.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* VOLUME = "/mnt/vfat";
+constexpr const char* PARENT = "/mnt";
+constexpr char CONTENT[] = "restoremark-check\n";
+constexpr size_t NAME_SIZE = 64;
+
+// False, after recording why, unless the folder is a FAT mount point that is not read-only.
+bool is_writable_fat_mount(item_result& item) {
+  struct stat volume {};
+  struct stat parent {};
+  struct statfs fs {};
+  if (stat(VOLUME, &volume) != 0 || statfs(VOLUME, &fs) != 0) {
+    item_fail(item, "%s: %s", VOLUME, strerror(errno));
+  } else if (stat(PARENT, &parent) == 0 && parent.st_dev == volume.st_dev) {
+    item_fail(item, "%s is not a mount point: nothing is mounted there", VOLUME);
+  } else if (fs.f_type != MSDOS_SUPER_MAGIC) {
+    item_fail(item, "%s is not a FAT file system (type 0x%lx)", VOLUME,
+              static_cast<unsigned long>(fs.f_type));
+  } else if ((fs.f_flags & ST_RDONLY) != 0) {
+    item_fail(item, "%s is mounted read-only", VOLUME);
+  }
+  return !item.failed;
+}
+
+bool listed(const char* name) {
+  DIR* folder = opendir(VOLUME);
+  if (folder == nullptr) return false;
+  bool found = false;
+  // cppcheck-suppress readdirCalled ; one thread, and glibc deprecates readdir_r
+  while (const dirent* entry = readdir(folder)) {
+    if (strcmp(entry->d_name, name) == 0) found = true;
+  }
+  closedir(folder);
+  return found;
+}
+
+// Creates and fills the file; false, after recording why, when it could not.
+bool create(const char* path, item_result& item) {
+  const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    item_fail(item, "cannot create a file in %s: %s", VOLUME, strerror(errno));
+    return false;
+  }
+  const ssize_t written = write(fd, CONTENT, sizeof CONTENT - 1);
+  const int error = written < 0 ? errno : 0;
+  const bool closed = close(fd) == 0;
+  if (written != static_cast<ssize_t>(sizeof CONTENT - 1) || !closed) {
+    item_fail(item, "cannot write a file in %s: %s", VOLUME, strerror(error != 0 ? error : errno));
+  }
+  return true;
+}
+
+void remove_file(const char* path, item_result& item) {
+  if (unlink(path) != 0) {
+    item_fail(item, "cannot delete %s: %s; it is left on the volume", path, strerror(errno));
+    return;
+  }
+  struct stat s {};
+  if (stat(path, &s) == 0) item_fail(item, "%s is still there after it was deleted", path);
+}
+
+}  // namespace
+
+void check_volume(item_result& item) {
+  if (!is_writable_fat_mount(item)) return;
+  char name[NAME_SIZE];
+  char path[NAME_SIZE + 16];
+  snprintf(name, sizeof name, "restoremark-check-%ld.tmp", static_cast<long>(getpid()));
+  snprintf(path, sizeof path, "%s/%s", VOLUME, name);
+  if (!create(path, item)) return;
+  if (!listed(name)) {
+    item_fail(item, "a file created with a long name is not listed by it: no long file names");
+  }
+  remove_file(path, item);
+  item_measured(item,
+                "a FAT file system mounted read-write; a file with a long name created, "
+                "listed by that name and deleted");
+}
