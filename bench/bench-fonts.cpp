@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <map>
 #include <stdexcept>
+#include <vector>
+
+#include "font_builder.h"
 
 namespace bench {
 namespace {
@@ -30,26 +33,26 @@ class generated_fonts {
     char path[] = "/tmp/restoremark-bench-font-XXXXXX";
     const int fd = mkstemp(path);
     if (fd < 0) throw std::runtime_error("cannot create a temporary font file");
-    FILE* out = fdopen(fd, "w");
-    fprintf(out,
-            "STARTFONT 2.1\nFONT -bench-fixed-medium-r-normal--16-120-75-75-C-60-ISO10646-1\n"
-            "SIZE 12 75 75\nFONTBOUNDINGBOX 6 16 0 -3\nSTARTPROPERTIES 2\nFONT_ASCENT 13\n"
-            "FONT_DESCENT 3\nENDPROPERTIES\nCHARS %d\n",
-            glyphs);
+    close(fd);
+    test_fonts::FontBuilder font;
+    font.name("-bench-fixed-medium-r-normal--16-120-75-75-C-60-ISO10646-1")
+        .size(12, 75, 75)
+        .cell(6, 16, 0, -3)
+        .property("FONT_ASCENT 13")
+        .property("FONT_DESCENT 3");
     // A fixed pseudo-random pattern in the six left columns of each row.
     uint32_t state = 12345;
     for (int32_t g = 0; g < glyphs; ++g) {
-      fprintf(out,
-              "STARTCHAR uni%04X\nENCODING %d\nSWIDTH 480 0\nDWIDTH 6 0\nBBX 6 16 0 -3\nBITMAP\n",
-              static_cast<unsigned>(g), g);
-      for (int row = 0; row < 16; ++row) {
+      std::vector<uint32_t> rows(16);
+      for (uint32_t& row : rows) {
         state = state * 1103515245u + 12345u;
-        fprintf(out, "%02X\n", (state >> 16) & 0xFCu);
+        row = (state >> 16) & 0xFCu;
       }
-      fputs("ENDCHAR\n", out);
+      char name[16];
+      snprintf(name, sizeof name, "uni%04X", static_cast<unsigned>(g));
+      font.glyph(test_fonts::Glyph(g).name(name).widths(480, 6).rows(std::move(rows)));
     }
-    fputs("ENDFONT\n", out);
-    if (fclose(out) != 0) throw std::runtime_error("cannot write a temporary font file");
+    font.write(path);
     return path;
   }
 

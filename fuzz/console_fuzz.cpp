@@ -33,11 +33,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bdf-reader.h"
 #include "font.h"
+#include "font_builder.h"
 #include "fuzz_input.h"
 #include "mmap.h"
 #include "restoremark.h"
@@ -143,23 +146,6 @@ std::string read_file(const char* path) {
   return text;
 }
 
-// Every glyph a solid block of the given size, codes 0-255.
-std::string solid_font(int width, int height) {
-  std::string text = "STARTFONT 2.1\nFONTBOUNDINGBOX " + std::to_string(width) + " " +
-                     std::to_string(height) + " 0 0\nSTARTPROPERTIES 0\nENDPROPERTIES\nCHARS 256\n";
-  const int digits = width > 8 ? 4 : 2;
-  const unsigned row = ((1u << width) - 1) << (digits * 4 - width);
-  char hex[16];
-  snprintf(hex, sizeof hex, digits == 2 ? "%02X\n" : "%04X\n", row);
-  for (int code = 0; code < 256; ++code) {
-    text += "STARTCHAR x\nENCODING " + std::to_string(code) + "\nBBX " + std::to_string(width) +
-            " " + std::to_string(height) + " 0 0\nBITMAP\n";
-    for (int r = 0; r < height; ++r) text += hex;
-    text += "ENDCHAR\n";
-  }
-  return text + "ENDFONT\n";
-}
-
 void choose_geometry(fuzz_input& in) {
   fb_var_screeninfo& info = display.info;
   info = {};
@@ -190,7 +176,11 @@ void choose_font(fuzz_input& in) {
     case 2: {
       const int width = 1 + in.u8() % 16;
       const int height = 1 + in.u8() % 30;
-      font_text = solid_font(width, height);
+      // Each size is built once: building it every run would slow the target.
+      static std::map<std::pair<int, int>, std::string> solid_fonts;
+      std::string& solid = solid_fonts[{width, height}];
+      if (solid.empty()) solid = test_fonts::solid_font(width, height).text();
+      font_text = solid;
       break;
     }
     default:

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "font_builder.h"
+
 namespace {
 
 struct Result {
@@ -82,16 +84,13 @@ class RenderToolTest : public testing::Test {
 
   // A 6 x 16 font with one glyph, 'X': a solid block of the whole cell.
   std::string write_block_font() const {
-    const std::string path = dir_ + "/block.bdf";
-    std::ofstream font(path);
-    font << "STARTFONT 2.1\nFONT block\nSIZE 16 75 75\nFONTBOUNDINGBOX 6 16 0 0\n"
-            "STARTPROPERTIES 1\nFONT_ASCENT 12\nENDPROPERTIES\nCHARS 1\n"
-            "STARTCHAR X\nENCODING 88\nSWIDTH 500 0\nDWIDTH 6 0\nBBX 6 16 0 0\nBITMAP\n";
-    for (int row = 0; row < 16; ++row) {
-      font << "FC\n";
-    }
-    font << "ENDCHAR\nENDFONT\n";
-    return path;
+    return test_fonts::FontBuilder()
+        .name("block")
+        .size(16, 75, 75)
+        .property("FONT_ASCENT 12")
+        .glyph(
+            test_fonts::Glyph('X').name("X").widths(500, 6).rows(std::vector<uint32_t>(16, 0xFC)))
+        .write(dir_ + "/block.bdf");
   }
 
   bool png_exists() const { return std::filesystem::exists(png_); }

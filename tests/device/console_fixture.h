@@ -13,11 +13,11 @@
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "bdf-reader.h"
 #include "control.h"
 #include "font.h"
+#include "font_builder.h"
 #include "mmap.h"
 #include "restoremark.h"
 
@@ -31,24 +31,7 @@ namespace fs = std::filesystem;
 
 inline constexpr const char* kFontPath = "/usr/share/fonts/6x16.bdf";
 
-// A font whose every glyph is a solid block of the given size.
-inline std::string solid_font(int width, int height) {
-  std::ostringstream out;
-  const int digits = width > 8 ? 4 : 2;
-  const unsigned row = ((1u << width) - 1) << (digits * 4 - width);
-  out << "STARTFONT 2.1\nFONTBOUNDINGBOX " << width << " " << height
-      << " 0 0\nSTARTPROPERTIES 0\nENDPROPERTIES\nCHARS 256\n";
-  for (int code = 0; code < 256; ++code) {
-    out << "STARTCHAR x\nENCODING " << code << "\nBBX " << width << " " << height
-        << " 0 0\nBITMAP\n";
-    char hex[16];
-    snprintf(hex, sizeof hex, digits == 2 ? "%02X\n" : "%04X\n", row);
-    for (int r = 0; r < height; ++r) out << hex;
-    out << "ENDCHAR\n";
-  }
-  out << "ENDFONT\n";
-  return out.str();
-}
+using test_fonts::solid_font;
 
 class Console : public DeviceTest {
  protected:
@@ -78,7 +61,7 @@ class Console : public DeviceTest {
     settings.bits_per_pixel = bits_per_pixel;
     apply();
   }
-  static void install_font(const std::string& text) { std::ofstream(kFontPath) << text; }
+  static void install_font(const test_fonts::FontBuilder& font) { font.write(kFontPath); }
 
   int start() {
     const int result = lcd_init();

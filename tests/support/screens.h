@@ -4,10 +4,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "font_builder.h"
 #include "result.h"
 #include "scenario.h"
 
@@ -19,24 +19,30 @@ inline uint8_t test_glyph_row(int code, int row) {
   return static_cast<uint8_t>(((code * 37 + row * 11 + 5) & 0x3F) << 2);
 }
 
-// Writes the made-up font as a BDF file: 6 x 16 cells, codes 0-255, every
-// glyph a full 6 x 16 box.
+inline std::vector<uint32_t> test_glyph_rows(int code) {
+  std::vector<uint32_t> rows;
+  for (int row = 0; row < 16; ++row) rows.push_back(test_glyph_row(code, row));
+  return rows;
+}
+
+inline test_fonts::Glyph test_glyph(int code) {
+  return test_fonts::Glyph(code).rows(test_glyph_rows(code));
+}
+
+// The made-up font's header, 6 x 16 cells, before any glyph.
+inline test_fonts::FontBuilder test_font_header() {
+  return test_fonts::FontBuilder().name("-test-6x16").size(16, 75, 75).property("FONT_ASCENT 16");
+}
+
+// The made-up font: codes 0-255, every glyph a full 6 x 16 box.
+inline test_fonts::FontBuilder test_font() {
+  auto font = test_font_header();
+  for (int code = 0; code < 256; ++code) font.glyph(test_glyph(code));
+  return font;
+}
+
 inline std::filesystem::path write_test_font(const std::filesystem::path& dir) {
-  const auto path = dir / "test-6x16.bdf";
-  std::ofstream out(path);
-  out << "STARTFONT 2.1\nFONT -test-6x16\nSIZE 16 75 75\nFONTBOUNDINGBOX 6 16 0 0\n"
-         "STARTPROPERTIES 1\nFONT_ASCENT 16\nENDPROPERTIES\nCHARS 256\n";
-  char hex[16];
-  for (int code = 0; code < 256; ++code) {
-    out << "STARTCHAR c" << code << "\nENCODING " << code << "\nBBX 6 16 0 0\nBITMAP\n";
-    for (int row = 0; row < 16; ++row) {
-      snprintf(hex, sizeof hex, "%02X\n", test_glyph_row(code, row));
-      out << hex;
-    }
-    out << "ENDCHAR\n";
-  }
-  out << "ENDFONT\n";
-  return path;
+  return test_font().write(dir / "test-6x16.bdf");
 }
 
 // The screen after the console showed `lines` (oldest first): the newest on

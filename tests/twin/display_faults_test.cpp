@@ -4,7 +4,6 @@
 // malformed font, written here and installed as the device's font. The font
 // reader's message comes first, then the run goes on with the console.
 #include <array>
-#include <cstdio>
 #include <functional>
 
 #include "twin_fixture.h"
@@ -99,47 +98,39 @@ TEST_F(DisplayFaults, DisplaysTooLargeToAddressAreRefusedLikeADisplayThatCannotS
 
 // --- fonts -------------------------------------------------------------------
 
-std::string header(const std::string& bounding_box = "FONTBOUNDINGBOX 6 16 0 0") {
-  return "STARTFONT 2.1\nFONT -test-6x16\nSIZE 16 75 75\n" + bounding_box +
-         "\nSTARTPROPERTIES 1\nFONT_ASCENT 16\nENDPROPERTIES\n";
-}
+using test_fonts::FontLine;
+using test_fonts::Glyph;
+using test_fonts::GlyphLine;
 
-// The test font's glyph of `code` as a 6 x 16 box. `junk_rows` are extra
-// rows above the cell in a taller box; an overlong row carries six more
-// digits in front of its byte, a value that still fits in a 32-bit long (a
-// row beyond a long reads as LONG_MAX, whose low 16 bits differ between
-// 32-bit and 64-bit machines).
-struct glyph_flaws {
-  int junk_rows = 0;
-  bool overlong_rows = false;
-  bool endchar = true;
-};
-
-std::string glyph(int code, glyph_flaws flaws = {}) {
-  std::string text = "STARTCHAR c" + std::to_string(code) + "\nENCODING " + std::to_string(code) +
-                     "\nBBX 6 " + std::to_string(16 + flaws.junk_rows) + " 0 0\nBITMAP\n";
-  for (int row = 0; row < flaws.junk_rows; ++row) text += "FC\n";
-  char line[32];
-  for (int row = 0; row < 16; ++row) {
-    const unsigned bits = test_glyph_row(code, row);
-    if (flaws.overlong_rows) {
-      snprintf(line, sizeof line, "7FFF00%02X\n", bits);
-    } else {
-      snprintf(line, sizeof line, "%02X\n", bits);
+// The test font with `flawed` in place of the glyph of its code, or before
+// every other glyph.
+test_fonts::FontBuilder test_font_with(const Glyph& flawed, bool first = false) {
+  auto font = test_font_header();
+  if (first) font.glyph(flawed);
+  for (int code = 0; code < 256; ++code) {
+    if (code != flawed.encoding()) {
+      font.glyph(test_glyph(code));
+    } else if (!first) {
+      font.glyph(flawed);
     }
-    text += line;
   }
-  return text + (flaws.endchar ? "ENDCHAR\n" : "");
+  return font;
 }
 
-std::string glyphs(int first, int last) {
-  std::string text;
-  for (int code = first; code <= last; ++code) text += glyph(code);
-  return text;
+// The glyph of K in a box 8 rows taller than the cell, the extra rows above.
+Glyph junk_rows_above() {
+  std::vector<uint32_t> rows(8, 0xFC);
+  for (const uint32_t row : test_glyph_rows('K')) rows.push_back(row);
+  return Glyph('K').box(6, 24).rows(rows);
 }
 
-std::string whole_font(const std::string& chars_line = "CHARS 256") {
-  return header() + chars_line + "\n" + glyphs(0, 255) + "ENDFONT\n";
+// The glyph of K with six more digits in front of each row's byte, a value
+// that still fits in a 32-bit long (a row beyond a long reads as LONG_MAX,
+// whose low 16 bits differ between 32-bit and 64-bit machines).
+Glyph overlong_rows() {
+  std::vector<uint32_t> rows = test_glyph_rows('K');
+  for (uint32_t& row : rows) row |= 0x7FFF0000;
+  return Glyph('K').rows(rows);
 }
 
 TEST_F(DisplayFaults, FontsTheReaderRefusesLeaveBlankLinesAndTheRunGoesOn) {
@@ -147,25 +138,45 @@ TEST_F(DisplayFaults, FontsTheReaderRefusesLeaveBlankLinesAndTheRunGoesOn) {
   const std::string dimensions = "BDF-Font: Invalid font dimensions\n";
   const std::string unreadable = "BDF-Font: Failed to read font file\n";
   const std::vector<std::tuple<const char*, std::string, std::string>> refused = {
-      {"negative count", whole_font("CHARS -1"), no_room},
-      {"huge count", whole_font("CHARS 2147483647"), no_room},
-      {"count beyond 32 bits", whole_font("CHARS 99999999999"), no_room},
-      {"no bounding box", header("COMMENT none") + "CHARS 1\n" + glyph('K') + "ENDFONT\n",
+      {"negative count", test_font().chars(-1).text(), no_room},
+      {"huge count", test_font().chars(2147483647).text(), no_room},
+      {"count beyond 32 bits", test_font().chars(99999999999).text(), no_room},
+      {"no bounding box",
+       test_font_header()
+           .line(FontLine::bounding_box, "COMMENT none")
+           .glyph(test_glyph('K'))
+           .text(),
        "BDF-Font: Missing font bounding box\n"},
-      {"bounding box without its height", header("FONTBOUNDINGBOX 6") + "CHARS 0\nENDFONT\n",
-       dimensions},
-      {"width 0", header("FONTBOUNDINGBOX 0 16 0 0") + "CHARS 0\nENDFONT\n", dimensions},
-      {"height 0", header("FONTBOUNDINGBOX 6 0 0 0") + "CHARS 0\nENDFONT\n", dimensions},
-      {"negative width", header("FONTBOUNDINGBOX -6 16 0 0") + "CHARS 0\nENDFONT\n", dimensions},
-      {"wider than 16", header("FONTBOUNDINGBOX 17 16 0 0") + "CHARS 0\nENDFONT\n", dimensions},
-      {"taller than 30", header("FONTBOUNDINGBOX 6 31 0 0") + "CHARS 0\nENDFONT\n", dimensions},
-      {"missing ENDFONT", header() + "CHARS 2\n" + glyphs('K', 'L'), unreadable},
+      {"bounding box without its height",
+       test_font_header().line(FontLine::bounding_box, "FONTBOUNDINGBOX 6").text(), dimensions},
+      {"width 0", test_font_header().cell(0, 16).text(), dimensions},
+      {"height 0", test_font_header().cell(6, 0).text(), dimensions},
+      {"negative width", test_font_header().cell(-6, 16).text(), dimensions},
+      {"wider than 16", test_font_header().cell(17, 16).text(), dimensions},
+      {"taller than 30", test_font_header().cell(6, 31).text(), dimensions},
+      {"missing ENDFONT",
+       test_font_header()
+           .glyph(test_glyph('K'))
+           .glyph(test_glyph('L'))
+           .without(FontLine::endfont)
+           .text(),
+       unreadable},
       {"file ends inside a bitmap",
-       header() + "CHARS 1\nSTARTCHAR K\nENCODING 75\nBBX 6 16 0 0\nBITMAP\nFC\nFC\n", unreadable},
-      {"file ends after the properties", header(), unreadable},
-      {"no CHARS line", header() + glyph('K') + "ENDFONT\n",
+       test_font_header()
+           .glyph(Glyph('K').name("K").rows({0xFC, 0xFC}).without(GlyphLine::endchar))
+           .without(FontLine::endfont)
+           .text(),
+       unreadable},
+      {"file ends after the properties",
+       test_font_header().without(FontLine::chars).without(FontLine::endfont).text(), unreadable},
+      {"no CHARS line", test_font_header().glyph(test_glyph('K')).without(FontLine::chars).text(),
        "BDF-Font: Font file is invalid format\n"},
-      {"no ENDPROPERTIES", "STARTFONT 2.1\nFONTBOUNDINGBOX 6 16 0 0\nCHARS 1\n" + glyph('K'),
+      {"no ENDPROPERTIES",
+       test_fonts::FontBuilder()
+           .without(FontLine::properties)
+           .glyph(test_glyph('K'))
+           .without(FontLine::endfont)
+           .text(),
        "BDF-Font: Failed to read font file header\n"},
       {"empty file", "", "BDF-Font: Failed to read font file header\n"},
   };
@@ -186,27 +197,20 @@ TEST_F(DisplayFaults, FontsLoadedDespiteTheirFlawsDrawTheGlyphsTheyHold) {
       std::tuple<const char*, std::string, std::string, std::function<bool(unsigned char)>>>
       loaded = {
           // The rows above the cell are read and dropped.
-          {"boxes taller than the cell",
-           header() + "CHARS 256\n" + glyphs(0, 74) + glyph('K', {.junk_rows = 8}) +
-               glyphs(76, 255) + "ENDFONT\n",
-           "", all},
+          {"boxes taller than the cell", test_font_with(junk_rows_above()).text(), "", all},
           // Digits beyond a row's 16 bits are cut off.
-          {"overlong rows",
-           header() + "CHARS 256\n" + glyphs(0, 74) + glyph('K', {.overlong_rows = true}) +
-               glyphs(76, 255) + "ENDFONT\n",
-           "", all},
+          {"overlong rows", test_font_with(overlong_rows()).text(), "", all},
           // The next glyph takes the record of the one without ENDCHAR.
           {"missing ENDCHAR",
-           header() + "CHARS 256\n" + glyph('X', {.endchar = false}) + glyphs(0, 'X' - 1) +
-               glyphs('X' + 1, 255) + "ENDFONT\n",
-           "", [](unsigned char c) { return c != 'X'; }},
-          {"more glyphs than declared", whole_font("CHARS 100"),
+           test_font_with(test_glyph('X').without(GlyphLine::endchar), true).text(), "",
+           [](unsigned char c) { return c != 'X'; }},
+          {"more glyphs than declared", test_font().chars(100).text(),
            "BDF-Font: Error more characters in font file than declared in header.\n"
            "\tMapped 100 characters\n",
            [](unsigned char c) { return c < 100; }},
-          {"fewer glyphs than declared", whole_font("CHARS 300"),
+          {"fewer glyphs than declared", test_font().chars(300).text(),
            "BDF Font: Large number of chars to be read - 300\n", all},
-          {"count without a number", whole_font("CHARS"),
+          {"count without a number", test_font().line(FontLine::chars, "CHARS").text(),
            "BDF-Font: Error more characters in font file than declared in header.\n"
            "\tMapped 0 characters\n",
            [](unsigned char) { return false; }},
@@ -240,13 +244,7 @@ std::vector<std::string> filled(const twin::Geometry& g,
 // the right edge the cursor goes 30 rows down, which is past the bottom, so
 // to the top row (the renderer's wrap); cells are cut at the image's edges.
 TEST_F(DisplayFaults, FontLargerThanTheConsoleCellIsClippedToTheImage) {
-  std::string text = header("FONTBOUNDINGBOX 16 30 0 0") + "CHARS 256\n";
-  for (int code = 0; code < 256; ++code) {
-    text += "STARTCHAR c\nENCODING " + std::to_string(code) + "\nBBX 16 30 0 0\nBITMAP\n";
-    for (int row = 0; row < 30; ++row) text += "FFFF\n";
-    text += "ENDCHAR\n";
-  }
-  use_font(text + "ENDFONT\n");
+  use_font(test_fonts::solid_font(16, 30).text());
   const twin::Geometry wide;
   const twin::Geometry one_cell{16, 16, 1};
   const std::vector<std::pair<twin::Geometry, std::vector<std::vector<std::string>>>> cases = {

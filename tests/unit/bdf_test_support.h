@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bdf-reader.h"
+#include "font_builder.h"
 
 namespace bdf_test {
 
@@ -39,22 +40,28 @@ std::string capture_stdout(Call call) {
   return text.str();
 }
 
-// A glyph section entry: ENCODING, BBX and the bitmap lines as given.
+// A glyph record with the BBX numbers and the bitmap lines as given.
 inline std::string glyph(int encoding, std::string_view bbx, const std::vector<std::string>& rows) {
-  std::string text = "STARTCHAR g" + std::to_string(encoding) + "\nENCODING " +
-                     std::to_string(encoding) + "\nSWIDTH 480 0\nDWIDTH 6 0\nBBX " +
-                     std::string(bbx) + "\nBITMAP\n";
-  for (const std::string& row : rows) text += row + "\n";
-  return text + "ENDCHAR\n";
+  return test_fonts::Glyph(encoding)
+      .name("g" + std::to_string(encoding))
+      .widths(480, 6)
+      .line(test_fonts::GlyphLine::bbx, "BBX " + std::string(bbx))
+      .lines(rows)
+      .text();
 }
 
-// A whole font: header with the given bounding box and CHARS line, then glyphs
-// and ENDFONT.
+// A whole font with the given bounding box numbers, CHARS value and glyph
+// section.
 inline std::string font(std::string_view bounding_box, std::string_view chars,
                         const std::string& glyphs) {
-  return "STARTFONT 2.1\nFONT test\nSIZE 16 75 75\nFONTBOUNDINGBOX " + std::string(bounding_box) +
-         "\nSTARTPROPERTIES 1\nFONT_ASCENT 12\nENDPROPERTIES\nCHARS " + std::string(chars) + "\n" +
-         glyphs + "ENDFONT\n";
+  return test_fonts::FontBuilder()
+      .name("test")
+      .size(16, 75, 75)
+      .property("FONT_ASCENT 12")
+      .line(test_fonts::FontLine::bounding_box, "FONTBOUNDINGBOX " + std::string(bounding_box))
+      .line(test_fonts::FontLine::chars, "CHARS " + std::string(chars))
+      .raw(glyphs)
+      .text();
 }
 
 // `n` copies of one bitmap line.
