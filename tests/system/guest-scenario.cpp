@@ -6,7 +6,7 @@
 #include <optional>
 #include <sstream>
 
-#include "image.h"
+#include "device.h"
 #include "knobs.h"
 
 namespace guest {
@@ -47,7 +47,8 @@ const char* power_name(twin::Power power) {
 
 Setup setup_of(const twin::Scenario& s) {
   return {s.display != twin::Display::kNone, s.display_memory,
-          s.led_timer_trigger ? "timer" : "none", power_name(s.power), twin::device_settings(s)};
+          s.led_timer_trigger ? "timer" : "none", power_name(s.power),
+          twin::make_device(s).settings};
 }
 
 }  // namespace
