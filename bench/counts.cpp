@@ -100,13 +100,13 @@ int twin_run(int argc, char** argv) {
   const std::string out_dir = argv[2];
   const std::string tool = std::string(VALGRIND_DIR) + "/callgrind-" + VALGRIND_PLATFORM;
   twin::RunOptions options;
-  options.read_only_paths = {"/usr/bin/env", "/usr/bin/valgrind.bin", VALGRIND_DIR};
-  options.writable_paths = {out_dir};
-  options.wrapper = {"/usr/bin/env", "VALGRIND_LAUNCHER=/usr/bin/valgrind.bin",
-                     std::string("LD_PRELOAD=") + twin_control::kPreload, tool,
-                     // The tool learns its own name from this, as from its launcher.
-                     "--tool=callgrind"};
-  for (int i = 3; i < argc; ++i) options.wrapper.emplace_back(argv[i]);
+  options.sandbox.read_only_paths = {"/usr/bin/env", "/usr/bin/valgrind.bin", VALGRIND_DIR};
+  options.sandbox.writable_paths = {out_dir};
+  options.sandbox.wrapper = {"/usr/bin/env", "VALGRIND_LAUNCHER=/usr/bin/valgrind.bin",
+                             std::string("LD_PRELOAD=") + twin_control::kPreload, tool,
+                             // The tool learns its own name from this, as from its launcher.
+                             "--tool=callgrind"};
+  for (int i = 3; i < argc; ++i) options.sandbox.wrapper.emplace_back(argv[i]);
 
   const auto scenario = twin::preset("success");
   if (!scenario) return usage();

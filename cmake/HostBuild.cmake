@@ -18,6 +18,7 @@ endif()
 set(RESTOREMARK_HOST_MSD_TOOL "${RESTOREMARK_HOST_BUILD_DIR}/sim/twin-orvex-msd")
 set(RESTOREMARK_HOST_AUTH_TOOL "${RESTOREMARK_HOST_BUILD_DIR}/sim/twin-orvex-auth")
 set(RESTOREMARK_HOST_TWIN_TESTS "${RESTOREMARK_HOST_BUILD_DIR}/tests/twin/twin_tests")
+set(RESTOREMARK_HOST_SIM "${RESTOREMARK_HOST_BUILD_DIR}/sim/restoremark-sim")
 
 # Every build of the cross build brings the host's programs up to date with
 # the checkout first, so that both sides run the same twin: the tools before

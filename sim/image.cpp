@@ -1,13 +1,16 @@
 #include "image.h"
 
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <map>
 #include <stdexcept>
+#include <string>
 
 #include "control.h"
 #include "interrupt.h"
@@ -20,14 +23,16 @@ namespace {
 
 // The files a maintenance package leaves on the volume.
 const std::map<std::string, std::string>& package_files() {
-  static const std::map<std::string, std::string> files = {
+  static const std::map<std::string, std::string> kFiles = {
       {"K300-RESTOREMARK-V1-0.tar.gz", "package archive\n"},
       {"install", "#!/bin/sh\n# package install script\n"},
       {"install.sig", "package install signature\n"},
       {"main-user.crt", "main-user certificate\n"},
   };
-  return files;
+  return kFiles;
 }
+// A user's file on the volume that no step may touch.
+constexpr const char* kBystanderName = "notes.txt";
 constexpr const char* kBystander = "a user's file that no step may touch\n";
 
 [[noreturn]] void fail(const std::string& what) {
@@ -47,10 +52,10 @@ void write_file(const fs::path& path, const std::string& bytes, mode_t mode = 06
 void fill_up(const fs::path& volume) {
   const int fd = open((volume / "filler.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) fail("cannot fill the volume");
-  static const char block[4096] = {};
-  while (write(fd, block, sizeof block) > 0) {
+  static const char kBlock[4096] = {};
+  while (write(fd, kBlock, sizeof kBlock) > 0) {
   }
-  while (write(fd, block, 1) > 0) {
+  while (write(fd, kBlock, 1) > 0) {
   }
   close(fd);
 }
@@ -84,7 +89,31 @@ void fill_volume(const Image& image, const Scenario& scenario) {
   if (scenario.volume_full) fill_up(image.volume());
 }
 
-Image make_image(const fs::path& dir, const Scenario& scenario, const TwinFiles& files) {
+fs::path make_image_dir(fs::path parent) {
+  if (parent.empty()) {
+    const char* tmpdir = getenv("TMPDIR");
+    parent = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+  }
+  // The preload library is loaded from the image: not from a noexec mount.
+  struct statvfs volume {};
+  if (statvfs(parent.c_str(), &volume) != 0) {
+    throw TwinError("cannot use " + parent.string() + " for the device image: " + strerror(errno));
+  }
+  if (volume.f_flag & ST_NOEXEC) {
+    throw TwinError(parent.string() +
+                    " is mounted noexec: the preload library cannot load from a device image "
+                    "there (set TMPDIR to another folder)");
+  }
+  std::string pattern = (parent / "restoremark-twin.XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw TwinError("cannot create the device image folder in " + parent.string() + ": " +
+                    strerror(errno));
+  }
+  return pattern;
+}
+
+Image make_image(const fs::path& dir, const Scenario& scenario, const Device& device,
+                 const TwinFiles& files) {
   if (scenario.volume_full && scenario.volume_size == 0) {
     throw TwinError(
         "a full volume needs a size (--volume-size): the twin never fills the disk its image is "
@@ -107,75 +136,10 @@ Image make_image(const fs::path& dir, const Scenario& scenario, const TwinFiles&
   write_file(image.journal(), "");
   fs::copy_file(files.preload, image.control() / fs::path(twin_control::kPreload).filename());
   const fs::path settings = image.control() / fs::path(twin_control::kSettings).filename();
-  if (!twin_settings::write_settings(device_settings(scenario), settings.c_str())) {
+  if (!twin_settings::write_settings(device.settings, settings.c_str())) {
     fail("cannot write " + settings.string());
   }
   return image;
-}
-
-LedClassLayout led_layout(const Scenario& scenario) {
-  LedClassLayout layout;
-  for (int i = 0; i < static_cast<int>(kLeds.size()); ++i) {
-    if (scenario.missing_leds.count(i)) continue;
-    LedSetup& setup = layout[kLeds[i].directory];
-    setup.platform = scenario.platform;
-    setup.timer_trigger = scenario.led_timer_trigger;
-    setup.max_brightness = scenario.max_brightness;
-    for (const char* attribute : kLedAttributes) {
-      if (scenario.missing_attributes.count({i, attribute})) setup.missing.insert(attribute);
-      if (scenario.refusing_attributes.count({i, attribute})) setup.refusing.insert(attribute);
-    }
-  }
-  return layout;
-}
-
-twin_settings::Settings device_settings(const Scenario& scenario) {
-  twin_settings::Settings s;
-  s.platform = scenario.platform == Platform::kLinux ? twin_settings::Platform::kLinux
-                                                     : twin_settings::Platform::kDevice;
-  s.power_refuses = scenario.power == Power::kRefuses;
-  s.real_time = scenario.real_time;
-  s.tools_talk = scenario.tools_talk;
-  s.tool_time_ms = scenario.tool_time_ms;
-  s.fb_info_refused = scenario.display_info_fails;
-  const Geometry& g = scenario.geometry;
-  s.xres = g.width;
-  s.yres = g.height;
-  s.xres_virtual = g.xres_virtual();
-  s.yres_virtual = g.yres_virtual();
-  s.bits_per_pixel = g.bits_per_pixel;
-  s.fb_takes = scenario.display_write_limit;
-  s.fb_fails = scenario.display_write_error;
-  s.fb_memory = scenario.display_memory;
-  for (const auto& [key, answer] : scenario.answers) {
-    const auto space = key.find(' ');
-    if (!twin_settings::set_answer(s, key.substr(0, space).c_str(), key.substr(space + 1).c_str(),
-                                   answer.by_signal, answer.value)) {
-      throw std::runtime_error("the device settings have no room for the answer to " + key);
-    }
-  }
-  return s;
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-std::map<std::string, std::string> read_volume(const fs::path& volume) {
-  std::map<std::string, std::string> out;
-  for (const auto& entry : fs::recursive_directory_iterator(volume)) {
-    const std::string name = fs::relative(entry.path(), volume).string();
-    if (entry.is_directory()) {
-      out[name + "/"] = "";
-    } else {
-      out[name] = read_file(entry.path());
-    }
-  }
-  return out;
 }
 
 }  // namespace twin

@@ -1,5 +1,6 @@
 // A device image: the folder a run's device paths come from, made fresh from
-// a scenario for every run, and read back once the run is over.
+// a scenario and its device for every run. Only this step writes it; the
+// result step reads it back once the run is over.
 //
 // Layout of the folder:
 //   root/...     the device paths bound into the sandbox (volume, tools,
@@ -10,22 +11,12 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
-#include <string>
 
-#include "ledfs.h"
+#include "device.h"
 #include "scenario.h"
-#include "settings.h"
+#include "twin-files.h"
 
 namespace twin {
-
-// The twin's own programs and files that go into every device image.
-struct TwinFiles {
-  std::filesystem::path preload;    // LD_PRELOAD library, built for the program's machine
-  std::filesystem::path msd_tool;   // fake /usr/bin/orvex-msd
-  std::filesystem::path auth_tool;  // fake /usr/bin/orvex-auth
-  std::filesystem::path font;       // installed as /usr/share/fonts/6x16.bdf; empty for none
-};
 
 struct Image {
   std::filesystem::path dir;
@@ -38,25 +29,16 @@ struct Image {
   std::filesystem::path standard_error() const { return dir / "stderr"; }
 };
 
-// The log file's name on the volume.
-inline constexpr const char* kLogName = "K300-RESTOREMARK-V1-0.log";
-// A user's file on the volume that no step may touch.
-inline constexpr const char* kBystanderName = "notes.txt";
+// A new empty folder for an image in `parent` ($TMPDIR, else /tmp, when
+// empty). Throws TwinError when the folder cannot be made there, or when
+// `parent` is mounted noexec: the preload library is loaded from the image.
+std::filesystem::path make_image_dir(std::filesystem::path parent);
 
 // Makes the image in the empty folder `dir`. A size-limited volume is left
 // empty: it is a file system of its own, filled once the sandbox has mounted
 // it (fill_volume). Throws std::runtime_error when a file cannot be made.
-Image make_image(const std::filesystem::path& dir, const Scenario& scenario,
+Image make_image(const std::filesystem::path& dir, const Scenario& scenario, const Device& device,
                  const TwinFiles& files);
 void fill_volume(const Image& image, const Scenario& scenario);
-
-// How the scenario's LED class and its other devices behave.
-LedClassLayout led_layout(const Scenario& scenario);
-twin_settings::Settings device_settings(const Scenario& scenario);
-
-// Files and folders left under `volume`: relative path -> bytes ("" for a
-// folder, whose path ends in '/').
-std::map<std::string, std::string> read_volume(const std::filesystem::path& volume);
-std::string read_file(const std::filesystem::path& path);
 
 }  // namespace twin

@@ -89,7 +89,7 @@ LedWrite led_write(const Fields& f) {
 using Decoder = std::function<Record(const Fields&)>;
 
 const std::map<std::string, Decoder, std::less<>>& decoders() {
-  static const std::map<std::string, Decoder, std::less<>> table = {
+  static const std::map<std::string, Decoder, std::less<>> kDecoders = {
       {journal::kLoaded,
        [](const Fields& f) -> Record { return f.expect(1), Loaded{f.number(0)}; }},
       {journal::kTool, [](const Fields& f) -> Record { return tool_call(f); }},
@@ -123,7 +123,7 @@ const std::map<std::string, Decoder, std::less<>>& decoders() {
       {journal::kSync, [](const Fields& f) -> Record { return f.expect(0), Sync{}; }},
       {journal::kUsage, [](const Fields& f) -> Record { return f.expect(1), Usage{f.number(0)}; }},
   };
-  return table;
+  return kDecoders;
 }
 
 }  // namespace

@@ -10,12 +10,13 @@
 //    is refused with EINVAL; brightness is clamped to max_brightness.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 
-namespace twin {
+#include "platform.h"
 
-enum class Platform { kDevice, kLinux };
+namespace twin {
 
 // What an LED's attributes hold, as text; "-" for an attribute that is not
 // there at the moment (the trigger on the device's platform, the delays of
@@ -37,6 +38,9 @@ struct LedSetup {
   bool timer_trigger = false;      // Linux: the timer trigger is selected at start
   unsigned max_brightness = 255;   // Linux
 };
+
+// The LED class: LED directory name -> how that LED behaves.
+using LedClassLayout = std::map<std::string, LedSetup>;
 
 class LedModel {
  public:

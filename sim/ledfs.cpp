@@ -161,10 +161,10 @@ LedFs::LedFs(const std::filesystem::path& mountpoint, const LedClassLayout& layo
     : state_(std::make_unique<State>()) {
   for (const auto& [name, setup] : layout) state_->leds.emplace(name, LedModel(setup));
   state_->journal = std::move(journal);
-  static const fuse_operations operations = make_operations();
+  static const fuse_operations kOperations = make_operations();
   const char* argv[] = {"twin-leds", "-o", "fsname=twin-leds,subtype=leds"};
   fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
-  fuse_ = fuse_new(&args, &operations, sizeof operations, state_.get());
+  fuse_ = fuse_new(&args, &kOperations, sizeof kOperations, state_.get());
   // libfuse may have copied the list to add to it; the copy is ours to free.
   fuse_opt_free_args(&args);
   if (fuse_ == nullptr) throw std::runtime_error("cannot create the LED file system");

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,9 +14,6 @@
 struct fuse;
 
 namespace twin {
-
-// LED directory name -> how that LED behaves.
-using LedClassLayout = std::map<std::string, LedSetup>;
 
 class LedFs {
  public:

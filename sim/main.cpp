@@ -189,9 +189,9 @@ int main(int argc, char* argv[]) {
   twin::stop_runs_on_interrupt();
   try {
     if (!cli.atlas_dir.empty()) {
-      const auto atlas = twin::write_atlas(cli.executable, cli.options, cli.atlas_dir);
+      const auto written = atlas::write_atlas(cli.executable, cli.options, cli.atlas_dir);
       printf("restoremark-sim: %zu outcomes, %zu looks, in %s/index.html and %s/atlas.md\n",
-             atlas.outcomes.size(), atlas.groups.size(), cli.atlas_dir.c_str(),
+             written.outcomes.size(), written.groups.size(), cli.atlas_dir.c_str(),
              cli.atlas_dir.c_str());
       return 0;
     }

@@ -1,13 +1,24 @@
 #include "result.h"
 
-#include <algorithm>
+#include <sys/wait.h>
 
-#include "image.h"
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "interrupt.h"
 #include "pixels.h"
+
+namespace fs = std::filesystem;
 
 namespace twin {
 
 namespace {
+
+// What the twin's own pieces in the sandbox say on the program's standard
+// error when they fail.
+constexpr const char* kTwinComplaint = "restoremark-twin: ";
 
 size_t screen_bytes(const Geometry& g) {
   return static_cast<size_t>(uint64_t{g.xres_virtual()} * g.height * g.bits_per_pixel / 8);
@@ -58,37 +69,82 @@ void pair_children(RunResult& r) {
 }
 
 template <typename T>
-void collect(const std::vector<Record>& records, std::vector<T>& into) {
+void gather(const std::vector<Record>& records, std::vector<T>& into) {
   for (const auto& record : records) {
     if (const auto* value = std::get_if<T>(&record)) into.push_back(*value);
   }
 }
 
-}  // namespace
-
-std::vector<LedState> initial_led_states(const Scenario& scenario) {
-  const LedClassLayout layout = led_layout(scenario);
-  std::vector<LedState> states;
-  for (const auto& led : kLeds) {
-    const auto found = layout.find(led.directory);
-    states.push_back(found == layout.end() ? LedState{"-", "-", "-", "-"}
-                                           : LedModel(found->second).state());
+// Anything the twin's own pieces said on the program's standard error, or
+// a journal without the preload library's arrival, is the twin's failure.
+void check_twin_worked(const RunResult& r) {
+  for (size_t start = 0; start < r.err.size();) {
+    const size_t end = r.err.find('\n', start);
+    const std::string line = r.err.substr(start, end - start);
+    if (line.rfind(kTwinComplaint, 0) == 0) throw TwinError(line.substr(strlen(kTwinComplaint)));
+    start = end == std::string::npos ? r.err.size() : end + 1;
   }
-  return states;
+  for (const auto& record : r.records) {
+    if (std::holds_alternative<Loaded>(record)) return;
+  }
+  throw TwinError(
+      "the preload library did not load into the program, so the run had no power "
+      "driver, display or virtual time; its standard error: " +
+      (r.err.empty() ? std::string("(empty)") : r.err));
 }
 
-void build_views(RunResult& r, const Scenario& scenario) {
-  collect(r.records, r.tool_calls);
-  collect(r.records, r.led_writes);
-  collect(r.records, r.pushes);
-  collect(r.records, r.power_requests);
-  collect(r.records, r.sleeps);
-  collect(r.records, r.syncs);
+// The program's standard streams are files of the image, opened outside the
+// sandbox: the tools see them by their host path, which differs from run to
+// run. Reports name them by the image instead, so that a run's report is
+// the same every time.
+void name_streams_by_image(RunResult& r, const Image& image) {
+  const std::string host = image.dir.string();
+  for (auto& record : r.records) {
+    auto* call = std::get_if<ToolCall>(&record);
+    if (call == nullptr) continue;
+    for (size_t at; (at = call->descriptors.find(host)) != std::string::npos;) {
+      call->descriptors.replace(at, host.size(), "(image)");
+    }
+  }
+}
+
+}  // namespace
+
+RunResult collect(const Image& image, const Scenario& scenario, const Device& device, int status) {
+  RunResult r;
+  r.scenario = scenario.name;
+  r.platform = scenario.platform;
+  if (status > 128) {
+    r.signal = status - 128;
+  } else {
+    r.exit_status = status;
+  }
+  r.out = read_file(image.standard_output());
+  r.err = read_file(image.standard_error());
+  r.records = decode_journal(read_file(image.journal()));
+  check_twin_worked(r);
+  name_streams_by_image(r, image);
+  const fs::path kept_volume = image.dir / "volume-after";
+  r.volume = read_volume(fs::exists(kept_volume) ? kept_volume : image.volume());
+  r.main_user_install_left = fs::exists(image.root() / "usr/local/main-user/install");
+  r.geometry = scenario.geometry;
+  if (scenario.display != Display::kNone) r.display_memory = read_file(image.root() / "dev/fb0");
+  build_views(r, device.initial_leds);
+  return r;
+}
+
+void build_views(RunResult& r, const std::vector<LedState>& initial_leds) {
+  gather(r.records, r.tool_calls);
+  gather(r.records, r.led_writes);
+  gather(r.records, r.pushes);
+  gather(r.records, r.power_requests);
+  gather(r.records, r.sleeps);
+  gather(r.records, r.syncs);
   pair_children(r);
   for (const auto& record : r.records) {
     if (const auto* usage = std::get_if<Usage>(&record)) r.peak_rss_kib = usage->max_rss_kib;
   }
-  r.initial_leds = initial_led_states(scenario);
+  r.initial_leds = initial_leds;
   r.final_leds = r.initial_leds;
   for (const auto& write : r.led_writes) {
     for (size_t i = 0; i < kLeds.size(); ++i) {
@@ -117,6 +173,37 @@ std::optional<std::string> RunResult::log() const {
   const auto found = volume.find(kLogName);
   if (found == volume.end()) return std::nullopt;
   return found->second;
+}
+
+std::string describe_wait_status(int status) {
+  if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) {
+    const char* abbrev = sigabbrev_np(WTERMSIG(status));
+    return "killed by " +
+           (abbrev ? "SIG" + std::string(abbrev) : "signal " + std::to_string(WTERMSIG(status)));
+  }
+  return "wait status " + std::to_string(status);
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::map<std::string, std::string> read_volume(const fs::path& volume) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(volume)) {
+    const std::string name = fs::relative(entry.path(), volume).string();
+    if (entry.is_directory()) {
+      out[name + "/"] = "";
+    } else {
+      out[name] = read_file(entry.path());
+    }
+  }
+  return out;
 }
 
 }  // namespace twin

@@ -1,8 +1,8 @@
-// What the device saw in one run, decoded once from the journal and the
-// device image: the program's output and end, every tool call with how the
-// program saw it end, the LED writes with the state they left, every push
-// to the display and what the screen showed after it, the power requests,
-// the sleeps and syncs, and what was left on the volume.
+// What the device saw in one run, read once from the device image and its
+// journal after the run: the program's output and end, every tool call with
+// how the program saw it end, the LED writes with the state they left, every
+// push to the display and what the screen showed after it, the power
+// requests, the sleeps and syncs, and what was left on the volume.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "arch.h"
+#include "device.h"
+#include "image.h"
 #include "journal.h"
 #include "scenario.h"
 
@@ -65,11 +67,23 @@ struct RunResult {
   std::optional<std::string> log() const;  // the log file's bytes, if left
 };
 
-// Fills the views of `result` from its records, the scenario and the
-// display memory.
-void build_views(RunResult& result, const Scenario& scenario);
+// What the run left in `image`, given the exit status bubblewrap passed on.
+// Throws TwinError when the twin's own pieces failed in the run (they said
+// so on the program's standard error, or the preload library never loaded),
+// JournalError when the journal lost a record.
+RunResult collect(const Image& image, const Scenario& scenario, const Device& device, int status);
 
-// The LEDs' states before the program wrote anything.
-std::vector<LedState> initial_led_states(const Scenario& scenario);
+// Fills the views of `result` from its records, the LEDs' states before the
+// program wrote anything and the display memory.
+void build_views(RunResult& result, const std::vector<LedState>& initial_leds);
+
+// How a process ended, from the status waitpid() gave: "exit 1", "killed by
+// SIGKILL" ("killed by signal 34" for a signal without a name).
+std::string describe_wait_status(int status);
+
+// Files and folders left under `volume`: relative path -> bytes ("" for a
+// folder, whose path ends in '/').
+std::map<std::string, std::string> read_volume(const std::filesystem::path& volume);
+std::string read_file(const std::filesystem::path& path);
 
 }  // namespace twin

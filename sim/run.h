@@ -1,31 +1,24 @@
 // The device twin: runs a restoremark executable once, in a sandbox whose
 // device paths come from a fresh device image made for a scenario, and
-// returns what the device saw. The flow, one file each:
-//   scenario (scenario.h, knobs.h) -> device image (image.h) -> sandbox
-//   (sandbox.h) -> journal (journal.h) -> result (result.h) -> report
-//   (report.h)
+// returns what the device saw. The flow runs forward, one step a file, each
+// step taking what the steps before it made (sim/flow.txt lists the order):
+//   scenario (scenario.h, knobs.h) -> device (device.h: the LED class, the
+//   settings, the LEDs at start) -> image (image.h, written only there) ->
+//   sandbox (sandbox.h) -> journal (journal.h) -> result (result.h, the
+//   image read back only there) -> report (report.h)
 #pragma once
 
 #include <filesystem>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "arch.h"
-#include "image.h"
 #include "interrupt.h"
 #include "result.h"
+#include "sandbox.h"
 #include "scenario.h"
+#include "twin-files.h"
 
 namespace twin {
-
-// The files of this build of the twin.
-TwinFiles default_twin_files();
-
-// The preload library for programs of `arch`: this build's own for the host;
-// for ARM the one that the checkout's ARM build made (build/armhf, else
-// build/armhf-release; likewise for aarch64), or empty when there is none.
-std::filesystem::path built_preload(Arch arch);
 
 struct RunOptions {
   TwinFiles files = default_twin_files();
@@ -35,13 +28,7 @@ struct RunOptions {
   // The program's machine; read from its ELF header when not given. A
   // program for ARM runs through qemu-user with an ARM build of the preload.
   std::optional<Arch> arch;
-  // Runs the program through these arguments inside the sandbox, such as
-  // {"/usr/bin/valgrind", "--error-exitcode=99"}.
-  std::vector<std::string> wrapper;
-  // Host paths the sandbox also shows at their own place: read-only (what the
-  // wrapper needs) and writable (where a coverage build leaves its data).
-  std::vector<std::filesystem::path> read_only_paths;
-  std::vector<std::filesystem::path> writable_paths;
+  SandboxOptions sandbox;  // a wrapper, and host paths the sandbox shows
 };
 
 // Runs `executable` once in a fresh device image made for `scenario`.

@@ -23,6 +23,78 @@ namespace twin {
 namespace {
 
 constexpr const char* kBwrap = "/usr/bin/bwrap";
+// Where the program is installed inside the sandbox.
+constexpr const char* kDevicePath = "/usr/sbin/restoremark";
+
+// The sandbox: the host's libraries read-only, and nothing of the host's
+// device paths; every device path comes from the image. A program for another
+// machine runs through qemu-user, whose guest finds the ARM loader and
+// libraries in the host's multiarch folders (under /usr/lib, bound here).
+std::vector<std::string> bwrap_command(const Image& image, const Program& program,
+                                       const Scenario& scenario, const SandboxOptions& options) {
+  const Arch arch = program.arch;
+  std::vector<std::string> c = {kBwrap,          "--unshare-ipc", "--unshare-pid",
+                                "--unshare-net", "--unshare-uts", "--die-with-parent",
+                                "--new-session", "--clearenv"};
+  auto add = [&c](std::initializer_list<std::string> args) { c.insert(c.end(), args); };
+  for (const char* top : {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"}) {
+    std::error_code ec;
+    const auto status = fs::symlink_status(top, ec);
+    if (ec || !fs::exists(status)) continue;
+    if (fs::is_symlink(status)) {
+      add({"--symlink", fs::read_symlink(top).string(), top});
+    } else if (std::string(top).find("lib") != std::string::npos) {
+      add({"--ro-bind", top, top});
+    }
+  }
+  for (const char* libs : {"/usr/lib", "/usr/lib32", "/usr/lib64", "/usr/libx32"}) {
+    if (fs::is_directory(libs)) add({"--ro-bind", libs, libs});
+  }
+  if (fs::exists("/etc/ld.so.cache")) add({"--ro-bind", "/etc/ld.so.cache", "/etc/ld.so.cache"});
+  add({"--proc", "/proc", "--dev", "/dev", "--tmpfs", "/tmp"});
+
+  const fs::path root = image.root();
+  add({scenario.volume_readonly ? "--ro-bind" : "--bind", image.volume().string(), "/mnt/vfat"});
+  add({"--bind", image.leds().string(), "/sys/class/leds"});
+  add({"--bind", (root / "usr/local/main-user").string(), "/usr/local/main-user"});
+  add({"--ro-bind", (root / "usr/share/fonts").string(), "/usr/share/fonts"});
+  for (const char* tool : {kMsd, kAuth}) {
+    const fs::path installed = root / "usr/bin" / tool;
+    if (fs::exists(installed))
+      add({"--ro-bind", installed.string(), std::string("/usr/bin/") + tool});
+  }
+  if (scenario.power != Power::kMissing) {
+    // A device node the process may not open for writing refuses the open.
+    add({scenario.power == Power::kOpenRefused ? "--ro-bind" : "--bind",
+         (root / "dev/power").string(), "/dev/power"});
+  }
+  if (scenario.display != Display::kNone) {
+    // The frame buffer is a plain file: successive whole-image writes land one
+    // after another and the twin splits them into frames afterwards.
+    add({scenario.display == Display::kReadOnly ? "--ro-bind" : "--bind",
+         (root / "dev/fb0").string(), "/dev/fb0"});
+  }
+  add({"--bind", image.control().string(), twin_control::kDir});
+  add({"--ro-bind", fs::absolute(program.executable).string(), kDevicePath});
+  if (arch != Arch::kHost) add({"--ro-bind", emulator(arch).string(), emulator(arch).string()});
+  add({"--setenv", "PATH", "/usr/sbin:/usr/bin:/sbin:/bin"});
+  // Under qemu-user the preload goes to the guest's environment only: the
+  // emulator itself is a program of the host.
+  if (arch == Arch::kHost) add({"--setenv", "LD_PRELOAD", twin_control::kPreload});
+  // A sanitizer build of the program must accept a preloaded library.
+  add({"--setenv", "ASAN_OPTIONS", "verify_asan_link_order=0:exitcode=97"});
+  // A sanitizer's report must not pass for the program's own exit status 1.
+  add({"--setenv", "UBSAN_OPTIONS", "halt_on_error=1:exitcode=97"});
+  for (const auto& path : options.read_only_paths) add({"--ro-bind", path.string(), path.string()});
+  for (const auto& path : options.writable_paths) add({"--bind", path.string(), path.string()});
+  add({"--chdir", "/"});
+  c.insert(c.end(), options.wrapper.begin(), options.wrapper.end());
+  if (arch != Arch::kHost) {
+    add({emulator(arch).string(), "-E", std::string("LD_PRELOAD=") + twin_control::kPreload});
+  }
+  c.push_back(kDevicePath);
+  return c;
+}
 
 // What goes wrong inside the sandbox's own process is said to the twin
 // through this descriptor, and the process ends.
@@ -65,9 +137,9 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
 // The sandbox's own process: a private mount namespace with the LED class
 // and, for a size-limited volume, a small file system of its own. Ends with
 // bubblewrap's exit status.
-[[noreturn]] void sandbox_process(const Image& image, const fs::path& executable,
-                                  const Scenario& scenario, const SandboxOptions& options,
-                                  int report) {
+[[noreturn]] void sandbox_process(const Image& image, const Program& program,
+                                  const Scenario& scenario, const Device& device,
+                                  const SandboxOptions& options, int report) {
   if (unshare(CLONE_NEWNS) != 0) {
     give_up(report, "cannot create a mount namespace (the twin needs root)");
   }
@@ -84,9 +156,9 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
   int status = 0;
   bool every_write_recorded = true;
   {
-    LedFs leds(image.leds(), led_layout(scenario), image.journal());
+    LedFs leds(image.leds(), device.leds, image.journal());
     const pid_t bwrap =
-        start_bwrap(image, bwrap_command(image, executable, scenario, options), report);
+        start_bwrap(image, bwrap_command(image, program, scenario, options), report);
     while (waitpid(bwrap, &status, 0) < 0 && errno == EINTR) {
     }
     every_write_recorded = leds.recorded_every_write();
@@ -137,78 +209,15 @@ int wait_for(pid_t sandbox) {
 
 }  // namespace
 
-// The sandbox: the host's libraries read-only, and nothing of the host's
-// device paths; every device path comes from the image. A program for another
-// machine runs through qemu-user, whose guest finds the ARM loader and
-// libraries in the host's multiarch folders (under /usr/lib, bound here).
-std::vector<std::string> bwrap_command(const Image& image, const fs::path& executable,
-                                       const Scenario& scenario, const SandboxOptions& options) {
-  const Arch arch = options.arch;
-  std::vector<std::string> c = {kBwrap,          "--unshare-ipc", "--unshare-pid",
-                                "--unshare-net", "--unshare-uts", "--die-with-parent",
-                                "--new-session", "--clearenv"};
-  auto add = [&c](std::initializer_list<std::string> args) { c.insert(c.end(), args); };
-  for (const char* top : {"/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32"}) {
-    std::error_code ec;
-    const auto status = fs::symlink_status(top, ec);
-    if (ec || !fs::exists(status)) continue;
-    if (fs::is_symlink(status)) {
-      add({"--symlink", fs::read_symlink(top).string(), top});
-    } else if (std::string(top).find("lib") != std::string::npos) {
-      add({"--ro-bind", top, top});
-    }
-  }
-  for (const char* libs : {"/usr/lib", "/usr/lib32", "/usr/lib64", "/usr/libx32"}) {
-    if (fs::is_directory(libs)) add({"--ro-bind", libs, libs});
-  }
-  if (fs::exists("/etc/ld.so.cache")) add({"--ro-bind", "/etc/ld.so.cache", "/etc/ld.so.cache"});
-  add({"--proc", "/proc", "--dev", "/dev", "--tmpfs", "/tmp"});
-
-  const fs::path root = image.root();
-  add({scenario.volume_readonly ? "--ro-bind" : "--bind", image.volume().string(), "/mnt/vfat"});
-  add({"--bind", image.leds().string(), "/sys/class/leds"});
-  add({"--bind", (root / "usr/local/main-user").string(), "/usr/local/main-user"});
-  add({"--ro-bind", (root / "usr/share/fonts").string(), "/usr/share/fonts"});
-  for (const char* tool : {kMsd, kAuth}) {
-    const fs::path installed = root / "usr/bin" / tool;
-    if (fs::exists(installed))
-      add({"--ro-bind", installed.string(), std::string("/usr/bin/") + tool});
-  }
-  if (scenario.power != Power::kMissing) {
-    // A device node the process may not open for writing refuses the open.
-    add({scenario.power == Power::kOpenRefused ? "--ro-bind" : "--bind",
-         (root / "dev/power").string(), "/dev/power"});
-  }
-  if (scenario.display != Display::kNone) {
-    // The frame buffer is a plain file: successive whole-image writes land one
-    // after another and the twin splits them into frames afterwards.
-    add({scenario.display == Display::kReadOnly ? "--ro-bind" : "--bind",
-         (root / "dev/fb0").string(), "/dev/fb0"});
-  }
-  add({"--bind", image.control().string(), twin_control::kDir});
-  add({"--ro-bind", fs::absolute(executable).string(), kDevicePath});
-  if (arch != Arch::kHost) add({"--ro-bind", emulator(arch).string(), emulator(arch).string()});
-  add({"--setenv", "PATH", "/usr/sbin:/usr/bin:/sbin:/bin"});
-  // Under qemu-user the preload goes to the guest's environment only: the
-  // emulator itself is a program of the host.
-  if (arch == Arch::kHost) add({"--setenv", "LD_PRELOAD", twin_control::kPreload});
-  // A sanitizer build of the program must accept a preloaded library.
-  add({"--setenv", "ASAN_OPTIONS", "verify_asan_link_order=0:exitcode=97"});
-  // A sanitizer's report must not pass for the program's own exit status 1.
-  add({"--setenv", "UBSAN_OPTIONS", "halt_on_error=1:exitcode=97"});
-  for (const auto& path : options.read_only_paths) add({"--ro-bind", path.string(), path.string()});
-  for (const auto& path : options.writable_paths) add({"--bind", path.string(), path.string()});
-  add({"--chdir", "/"});
-  c.insert(c.end(), options.wrapper.begin(), options.wrapper.end());
-  if (arch != Arch::kHost) {
-    add({emulator(arch).string(), "-E", std::string("LD_PRELOAD=") + twin_control::kPreload});
-  }
-  c.push_back(kDevicePath);
-  return c;
+void check_sandbox_possible() {
+  if (access(kBwrap, X_OK) != 0)
+    throw TwinError("bubblewrap is not installed (scripts/install-deps)");
+  if (geteuid() != 0)
+    throw TwinError("the twin needs root: it mounts inside namespaces of its own");
 }
 
-int run_in_sandbox(const Image& image, const fs::path& executable, const Scenario& scenario,
-                   const SandboxOptions& options) {
+int run_in_sandbox(const Image& image, const Program& program, const Scenario& scenario,
+                   const Device& device, const SandboxOptions& options) {
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) throw TwinError("cannot make a pipe");
   fflush(nullptr);
@@ -223,7 +232,7 @@ int run_in_sandbox(const Image& image, const fs::path& executable, const Scenari
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(125);
     try {
-      sandbox_process(image, executable, scenario, options, report[1]);
+      sandbox_process(image, program, scenario, device, options, report[1]);
     } catch (const std::exception& e) {
       errno = 0;
       give_up(report[1], e.what());

@@ -10,13 +10,20 @@
 #include <vector>
 
 #include "arch.h"
+#include "device.h"
 #include "image.h"
 #include "scenario.h"
 
 namespace twin {
 
-struct SandboxOptions {
+// The program a run starts: its file on the host, and its machine.
+struct Program {
+  std::filesystem::path executable;
   Arch arch = Arch::kHost;  // ARM programs run through qemu-user
+};
+
+// What a caller adds to the sandbox.
+struct SandboxOptions {
   // Runs the program through these arguments inside the sandbox, such as
   // {"/usr/bin/valgrind", "--error-exitcode=99"}.
   std::vector<std::string> wrapper;
@@ -26,19 +33,17 @@ struct SandboxOptions {
   std::vector<std::filesystem::path> writable_paths;
 };
 
-// Where the program is installed inside the sandbox.
-inline constexpr const char* kDevicePath = "/usr/sbin/restoremark";
+// Throws TwinError when this machine cannot make a sandbox: bubblewrap is
+// not installed, or the twin is not root.
+void check_sandbox_possible();
 
-// The bubblewrap command line of a run.
-std::vector<std::string> bwrap_command(const Image& image, const std::filesystem::path& executable,
-                                       const Scenario& scenario, const SandboxOptions& options);
-
-// Runs the program once and returns the exit status bubblewrap passed on:
-// the program's own, or 128 + N when signal N ended it. A size-limited
-// volume is copied to image.dir / "volume-after" before its file system goes.
-// Throws TwinError when the sandbox could not be made, Interrupted when the
-// twin was asked to stop (the sandbox is gone by then).
-int run_in_sandbox(const Image& image, const std::filesystem::path& executable,
-                   const Scenario& scenario, const SandboxOptions& options);
+// Runs the program once, with the device's LED class served, and returns the
+// exit status bubblewrap passed on: the program's own, or 128 + N when signal
+// N ended it. A size-limited volume is copied to image.dir / "volume-after"
+// before its file system goes. Throws TwinError when the sandbox could not be
+// made, Interrupted when the twin was asked to stop (the sandbox is gone by
+// then).
+int run_in_sandbox(const Image& image, const Program& program, const Scenario& scenario,
+                   const Device& device, const SandboxOptions& options);
 
 }  // namespace twin

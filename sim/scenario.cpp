@@ -1,7 +1,5 @@
 #include "scenario.h"
 
-#include <sys/wait.h>
-
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +16,7 @@ struct PresetEntry {
 };
 
 const std::vector<PresetEntry>& entries() {
-  static const std::vector<PresetEntry> list = {
+  static const std::vector<PresetEntry> kEntries = {
       {{"success", "every step succeeds; the power request is accepted"}, [](Scenario&) {}},
       {{"no-display", "a device without a display: progress on the LEDs"},
        [](Scenario& s) { s.display = Display::kNone; }},
@@ -63,7 +61,7 @@ const std::vector<PresetEntry>& entries() {
          s.answer(kMsd, "--stop", {true, SIGTERM});
        }},
   };
-  return list;
+  return kEntries;
 }
 
 std::optional<int> parse_int(std::string_view text, int low, int high) {
@@ -80,12 +78,12 @@ std::optional<int> parse_int(std::string_view text, int low, int high) {
 }  // namespace
 
 const std::vector<Preset>& presets() {
-  static const std::vector<Preset> list = [] {
+  static const std::vector<Preset> kPresets = [] {
     std::vector<Preset> out;
     for (const auto& e : entries()) out.push_back(e.preset);
     return out;
   }();
-  return list;
+  return kPresets;
 }
 
 std::optional<Scenario> preset(std::string_view name) {
@@ -153,16 +151,6 @@ std::optional<Geometry> parse_geometry(std::string_view text) {
     text.remove_prefix(i < 2 ? end + 1 : end);
   }
   return Geometry{values[0], values[1], values[2], 0, 0};
-}
-
-std::string describe_wait_status(int status) {
-  if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) {
-    const char* abbrev = sigabbrev_np(WTERMSIG(status));
-    return "killed by " +
-           (abbrev ? "SIG" + std::string(abbrev) : "signal " + std::to_string(WTERMSIG(status)));
-  }
-  return "wait status " + std::to_string(status);
 }
 
 }  // namespace twin

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "led-model.h"
+#include "platform.h"
 
 namespace twin {
 
@@ -49,6 +49,9 @@ inline constexpr long long kFullVolumeSize = 64 * 1024;
 
 inline constexpr const char* kMsd = "orvex-msd";
 inline constexpr const char* kAuth = "orvex-auth";
+
+// The program's log file on the volume.
+inline constexpr const char* kLogName = "K300-RESTOREMARK-V1-0.log";
 
 // How a tool ends: with an exit status, or killed by a signal.
 struct ToolAnswer {
@@ -107,6 +110,7 @@ struct Scenario {
   void answer(const std::string& tool, const std::string& option, ToolAnswer a) {
     answers[tool + " " + option] = a;
   }
+  bool operator==(const Scenario&) const = default;
 };
 
 struct Preset {
@@ -128,8 +132,5 @@ std::optional<ToolAnswer> parse_answer(std::string_view text);
 std::optional<int> parse_led(std::string_view text);
 // "0".."max" in decimal, nothing else.
 std::optional<long long> parse_count(std::string_view text, long long max);
-
-// "exit 3", "killed by SIGKILL", from a raw wait status.
-std::string describe_wait_status(int status);
 
 }  // namespace twin

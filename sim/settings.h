@@ -12,7 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform.h"
+
 namespace twin_settings {
+
+using twin::Platform;
 
 // How a device tool ends for one option: with an exit status, or killed.
 struct Answer {
@@ -22,12 +26,10 @@ struct Answer {
   int value = 0;
 };
 
-// How writes to the frame buffer land: on the device each whole-image write
-// shows at the start of the screen; the stock Linux fbdev driver writes at
-// the file position and advances it, within `fb_memory` bytes.
-enum class Platform { kDevice, kLinux };
-
 struct Settings {
+  // How writes to the frame buffer land: on the device each whole-image write
+  // shows at the start of the screen; the stock Linux fbdev driver writes at
+  // the file position and advances it, within `fb_memory` bytes.
   Platform platform = Platform::kDevice;
   bool power_refuses = false;
   bool real_time = false;

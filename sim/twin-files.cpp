@@ -1,8 +1,8 @@
 // Where this build keeps the twin's own programs and the shipped font, and
 // where the checkout's ARM builds keep their preload libraries.
-#include <filesystem>
+#include "twin-files.h"
 
-#include "run.h"
+#include <string>
 
 namespace twin {
 

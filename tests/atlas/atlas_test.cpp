@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "atlas.h"
+#include "atlas-internal.h"
+#include "looks.h"
 
 namespace {
 
@@ -27,14 +28,13 @@ RunResult run_showing(std::vector<std::string> screens, std::vector<LedState> le
   return r;
 }
 
-twin::Atlas atlas_of(std::vector<RunResult> runs) {
-  twin::Atlas atlas;
+atlas::Atlas atlas_of(std::vector<RunResult> runs) {
+  std::vector<atlas::Outcome> outcomes;
   for (size_t i = 0; i < runs.size(); ++i) {
     const std::string name = "o" + std::to_string(i);
-    atlas.outcomes.push_back({{name, name, "", twin::Indicator::kDisplay, {}}, runs[i], "", 0});
+    outcomes.push_back({{name, name, "", atlas::Indicator::kDisplay, {}}, runs[i], "", 0});
   }
-  twin::group_look_alikes(atlas);
-  return atlas;
+  return atlas::make_atlas(std::move(outcomes));
 }
 
 TEST(AtlasLooks, SameOnlyWhenLastScreenAndLampsMatch) {
@@ -61,12 +61,12 @@ TEST(AtlasLooks, SameOnlyWhenLastScreenAndLampsMatch) {
 
 TEST(AtlasLooks, GroupsInOrderOfFirstOutcome) {
   const std::string text(1024, '\x11');
-  const auto atlas = atlas_of({run_showing({}, {kLit}), run_showing({text}),
-                               run_showing({}, {kLit}), run_showing({}), run_showing({text})});
+  const auto made = atlas_of({run_showing({}, {kLit}), run_showing({text}), run_showing({}, {kLit}),
+                              run_showing({}), run_showing({text})});
   const std::vector<std::vector<size_t>> expected = {{0, 2}, {1, 4}, {3}};
-  EXPECT_EQ(atlas.groups, expected);
+  EXPECT_EQ(made.groups, expected);
   for (size_t g = 0; g < expected.size(); ++g) {
-    for (const size_t i : expected[g]) EXPECT_EQ(atlas.outcomes[i].group, g) << i;
+    for (const size_t i : expected[g]) EXPECT_EQ(made.outcomes[i].group, g) << i;
   }
 }
 
@@ -99,16 +99,17 @@ TEST(AtlasLooks, ToldApartByWhatDiffers) {
   EXPECT_EQ(twin::export_restart(restart_refused), "tried: exit 1");
   EXPECT_EQ(twin::told_apart_by(base, powered),
             (std::vector<std::string>{"standard output", "power request"}));
-  EXPECT_EQ(twin::told_apart_in_group(atlas_of({base, other_log, base}), {0, 1, 2}),
+  const auto made = atlas_of({base, other_log, base});
+  EXPECT_EQ(twin::told_apart_in_group(atlas::named_runs(made), {0, 1, 2}),
             "the log; alike in all of these: o0 and o2");
 }
 
 TEST(AtlasEscaping, TextAndBytes) {
-  EXPECT_EQ(twin::html_escape("<a href=\"x\">Tom & 'Jerry'</a>"),
+  EXPECT_EQ(atlas::html_escape("<a href=\"x\">Tom & 'Jerry'</a>"),
             "&lt;a href=&quot;x&quot;&gt;Tom &amp; &#39;Jerry&#39;&lt;/a&gt;");
-  EXPECT_EQ(twin::visible_bytes(std::string("ok\n\t\0\r\x7f\xff\\x41", 12)),
+  EXPECT_EQ(atlas::visible_bytes(std::string("ok\n\t\0\r\x7f\xff\\x41", 12)),
             "ok\n\t\\x00\\x0d\\x7f\\xff\\\\x41");
-  EXPECT_EQ(twin::markdown_escape("a|b *c* _d_ `e` [f] ~g~ \\ <h> &\nnext"),
+  EXPECT_EQ(atlas::markdown_escape("a|b *c* _d_ `e` [f] ~g~ \\ <h> &\nnext"),
             "a\\|b \\*c\\* \\_d\\_ \\`e\\` \\[f\\] \\~g\\~ \\\\ &lt;h&gt; &amp;<br>next");
 }
 
@@ -118,13 +119,13 @@ TEST(AtlasEscaping, RunTextCannotBreakOutOfThePageOrTheTable) {
   RunResult r = run_showing({});
   r.out = hostile;
   r.volume[twin::kLogName] = hostile;
-  auto atlas = atlas_of({r});
-  atlas.outcomes[0].what = {hostile, "slug\"><b>", hostile, twin::Indicator::kDisplay, {}};
-  const std::string html = twin::atlas_html(atlas);
+  auto made = atlas_of({r});
+  made.outcomes[0].what = {hostile, "slug\"><b>", hostile, atlas::Indicator::kDisplay, {}};
+  const std::string html = atlas::atlas_html(made);
   EXPECT_EQ(html.find("<img"), std::string::npos) << html;
   EXPECT_EQ(html.find("<b>"), std::string::npos);
   EXPECT_NE(html.find("&lt;/pre&gt;&lt;img src=x onerror=alert(1)&gt;|&amp;"), std::string::npos);
-  const std::string md = twin::atlas_markdown(atlas);
+  const std::string md = atlas::atlas_markdown(made);
   const std::string row = md.substr(md.rfind("\n| ", md.size() - 2) + 1);
   size_t cells = 0;
   for (size_t i = 0; i < row.size(); ++i) cells += row[i] == '|' && (i == 0 || row[i - 1] != '\\');
@@ -133,8 +134,8 @@ TEST(AtlasEscaping, RunTextCannotBreakOutOfThePageOrTheTable) {
 }
 
 TEST(AtlasLamps, BlinkAtTheirOwnRate) {
-  auto atlas = atlas_of({run_showing({}, {{"0", "-", "300", "700"}, kBlinking, kLit})});
-  const std::string html = twin::atlas_html(atlas);
+  const auto made = atlas_of({run_showing({}, {{"0", "-", "300", "700"}, kBlinking, kLit})});
+  const std::string html = atlas::atlas_html(made);
   EXPECT_NE(html.find(".blink-300-700 { animation: blink-300-700 1000ms step-end infinite; }"),
             std::string::npos);
   EXPECT_NE(html.find("@keyframes blink-300-700 { 0% { background: var(--colour); } 30%, 100%"),
@@ -142,7 +143,7 @@ TEST(AtlasLamps, BlinkAtTheirOwnRate) {
   EXPECT_NE(html.find("@keyframes blink-500-500 { 0% { background: var(--colour); } 50%, 100%"),
             std::string::npos);
   EXPECT_NE(html.find("class=\"lamp blinking blink-300-700\""), std::string::npos);
-  EXPECT_EQ(twin::describe_leds(atlas.outcomes[0].result.final_leds),
+  EXPECT_EQ(twin::describe_leds(made.outcomes[0].result.final_leds),
             "#0 yellow blinking 300/700 ms, #1 yellow blinking 500/500 ms, #2 yellow lit");
 }
 

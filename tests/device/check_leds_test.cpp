@@ -72,7 +72,7 @@ class CheckLeds : public DeviceTest, public testing::WithParamInterface<Case> {}
 
 TEST_P(CheckLeds, MeasuresAndPutsEveryLedBack) {
   const Case& c = GetParam();
-  use_leds(twin::led_layout(c.device));
+  use_leds(twin::make_device(c.device).leds);
   const auto before = attribute_texts();
   item_result attributes{};
   item_result blink_end{};

@@ -35,7 +35,7 @@ void DeviceTest::TearDown() {
   for (const char* path : {"/run", "/usr/bin", "/sys/class"}) umount2(path, MNT_DETACH);
 }
 
-twin::LedClassLayout DeviceTest::all_leds() { return twin::led_layout(twin::Scenario{}); }
+twin::LedClassLayout DeviceTest::all_leds() { return twin::make_device(twin::Scenario{}).leds; }
 
 void DeviceTest::use_leds(const twin::LedClassLayout& layout) {
   leds_.reset();
@@ -62,6 +62,6 @@ void DeviceTest::answer(const std::string& tool, const std::string& option, twin
 twin::RunResult DeviceTest::recorded() const {
   twin::RunResult result;
   result.records = twin::decode_journal(support::read_file(twin_control::kJournal));
-  twin::build_views(result, twin::Scenario{});
+  twin::build_views(result, twin::make_device(twin::Scenario{}).initial_leds);
   return result;
 }

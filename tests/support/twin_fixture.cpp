@@ -23,7 +23,7 @@ twin::RunOptions run_options() {
 #ifdef RESTOREMARK_COVERAGE_DIR
   // A coverage build's programs write their counts (.gcda files) beside their
   // objects in the build tree, also from inside the sandbox.
-  options.writable_paths.push_back(RESTOREMARK_COVERAGE_DIR);
+  options.sandbox.writable_paths.push_back(RESTOREMARK_COVERAGE_DIR);
 #endif
   return options;
 }

@@ -6,7 +6,7 @@
 #include <optional>
 #include <sstream>
 
-#include "image.h"
+#include "device.h"
 #include "knobs.h"
 
 namespace guest {
@@ -57,7 +57,7 @@ const char* power_name(twin::Power power) {
 }
 
 Setup setup_of(const twin::Scenario& s) {
-  twin_settings::Settings settings = twin::device_settings(s);
+  twin_settings::Settings settings = twin::make_device(s).settings;
   // The guest's clock is real: its tools take the time they are told to.
   settings.real_time = true;
   return {s.platform == twin::Platform::kDevice ? "device" : "linux",

@@ -24,7 +24,7 @@
 
 #include "guest-journal.h"
 #include "guest-scenario.h"
-#include "image.h"
+#include "result.h"
 
 namespace fs = std::filesystem;
 

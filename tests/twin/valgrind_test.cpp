@@ -65,20 +65,20 @@ class Valgrind : public TwinTest {
     }
     TwinTest::SetUp();
     log_ = dir_ / "valgrind.log";
-    options_.wrapper = {kEnv,
-                        std::string("LD_PRELOAD=") + twin_control::kPreload,
-                        std::string("VALGRIND_LAUNCHER=") + kValgrindLauncher,
-                        tool.string(),
-                        "--error-exitcode=" + std::to_string(kErrorStatus),
-                        "--leak-check=full",
-                        "--show-leak-kinds=definite,indirect",
-                        "--errors-for-leak-kinds=definite,indirect",
-                        "--track-origins=yes",
-                        "--track-fds=yes",
-                        "--log-file=" + log_.string()};
-    options_.read_only_paths.push_back(kEnv);
-    options_.read_only_paths.push_back(kValgrindTools);
-    options_.writable_paths.push_back(dir_);
+    options_.sandbox.wrapper = {kEnv,
+                                std::string("LD_PRELOAD=") + twin_control::kPreload,
+                                std::string("VALGRIND_LAUNCHER=") + kValgrindLauncher,
+                                tool.string(),
+                                "--error-exitcode=" + std::to_string(kErrorStatus),
+                                "--leak-check=full",
+                                "--show-leak-kinds=definite,indirect",
+                                "--errors-for-leak-kinds=definite,indirect",
+                                "--track-origins=yes",
+                                "--track-fds=yes",
+                                "--log-file=" + log_.string()};
+    options_.sandbox.read_only_paths.push_back(kEnv);
+    options_.sandbox.read_only_paths.push_back(kValgrindTools);
+    options_.sandbox.writable_paths.push_back(dir_);
   }
 
   std::string report() const {

@@ -12,7 +12,7 @@ using bdf_test::rows;
 
 class BdfGlyphsTest : public bdf_test::BdfTest {};
 
-const char* const TOO_MANY_FOR_ONE =
+const char* const kTooManyForOne =
     "BDF-Font: Error more characters in font file than declared in header.\n"
     "\tMapped 1 characters\n";
 
@@ -88,7 +88,7 @@ TEST_F(BdfGlyphsTest, GlyphsBeyondTheCountAreReadButNotKept) {
                            "STARTCHAR unread\nENCODING 67\nBBX 6 16 0 0\nBITMAP\n";
   const auto outcome = load(file);
   EXPECT_EQ(outcome.result, 0);
-  EXPECT_EQ(outcome.output, TOO_MANY_FOR_ONE);
+  EXPECT_EQ(outcome.output, kTooManyForOne);
   EXPECT_EQ(current_font.count, 1);
   EXPECT_EQ(get_bdf_char(65), &current_font.chars[0]);
   EXPECT_EQ(get_bdf_char(66), nullptr);

@@ -12,7 +12,7 @@ using bdf_test::rows;
 
 class BdfHeaderTest : public bdf_test::BdfTest {};
 
-const std::string ONE_GLYPH = glyph(65, "6 16 0 0", rows(16, "FC"));
+const std::string kOneGlyph = glyph(65, "6 16 0 0", rows(16, "FC"));
 
 // A loaded 6x16 font with one glyph, as a previous load would leave it.
 void expect_first_font_kept(const bdf_char* table) {
@@ -21,7 +21,7 @@ void expect_first_font_kept(const bdf_char* table) {
 }
 
 TEST_F(BdfHeaderTest, ReadsBoundingBoxAndCount) {
-  const auto outcome = load(font("6 16 0 -4", "1", ONE_GLYPH));
+  const auto outcome = load(font("6 16 0 -4", "1", kOneGlyph));
   EXPECT_EQ(outcome.result, 0);
   EXPECT_EQ(outcome.output, "");
   EXPECT_EQ(current_font.width, 6);
@@ -49,9 +49,9 @@ TEST_F(BdfHeaderTest, CellSizesOutsideLimitsAreRefusedAndStay) {
     SCOPED_TRACE(c.box);
     // A table from an earlier load is neither freed nor replaced.
     reset();
-    ASSERT_EQ(load(font("6 16 0 0", "1", ONE_GLYPH)).result, 0);
+    ASSERT_EQ(load(font("6 16 0 0", "1", kOneGlyph)).result, 0);
     bdf_char* const table = current_font.chars;
-    const auto outcome = load(font(c.box, "1", ONE_GLYPH));
+    const auto outcome = load(font(c.box, "1", kOneGlyph));
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.output, "BDF-Font: Invalid font dimensions\n");
     EXPECT_EQ(current_font.width, c.width);
@@ -121,7 +121,7 @@ TEST_F(BdfHeaderTest, CountIsReadAsDecimalHexOrOctal) {
 }
 
 TEST_F(BdfHeaderTest, MoreThan256GlyphsWarnsAndLoads) {
-  const auto outcome = load(font("6 16 0 0", "257", ONE_GLYPH));
+  const auto outcome = load(font("6 16 0 0", "257", kOneGlyph));
   EXPECT_EQ(outcome.result, 0);
   EXPECT_EQ(outcome.output, "BDF Font: Large number of chars to be read - 257\n");
   EXPECT_EQ(current_font.count, 257);
@@ -132,7 +132,7 @@ TEST_F(BdfHeaderTest, NegativeOrHugeCountFailsAsAllocation) {
   for (const char* count : {"-1", "0x7fffffff", "65537", "-2147483648"}) {
     SCOPED_TRACE(count);
     reset();
-    const auto outcome = load(font("6 16 0 0", count, ONE_GLYPH));
+    const auto outcome = load(font("6 16 0 0", count, kOneGlyph));
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.output, "BDF Font: could not allocate space for glyhs. Error - " +
                                   std::to_string(ENOMEM) + "\n");
@@ -142,7 +142,7 @@ TEST_F(BdfHeaderTest, NegativeOrHugeCountFailsAsAllocation) {
 }
 
 TEST_F(BdfHeaderTest, LargestCountLoads) {
-  const auto outcome = load(font("6 16 0 0", "65536", ONE_GLYPH));
+  const auto outcome = load(font("6 16 0 0", "65536", kOneGlyph));
   EXPECT_EQ(outcome.result, 0);
   EXPECT_EQ(outcome.output, "BDF Font: Large number of chars to be read - 65536\n");
   EXPECT_EQ(get_bdf_char(65), &current_font.chars[0]);
@@ -157,7 +157,7 @@ TEST_F(BdfHeaderTest, ZeroCountIsAnEmptyFont) {
   for (int code = 0; code < 256; ++code) EXPECT_EQ(get_bdf_char(code), nullptr);
 
   reset();
-  outcome = load(font("6 16 0 0", "0", ONE_GLYPH));
+  outcome = load(font("6 16 0 0", "0", kOneGlyph));
   EXPECT_EQ(outcome.result, 0);
   EXPECT_EQ(outcome.output,
             "BDF-Font: Error more characters in font file than declared in header.\n"
@@ -168,7 +168,7 @@ TEST_F(BdfHeaderTest, ZeroCountIsAnEmptyFont) {
 TEST_F(BdfHeaderTest, CharsLineWithoutNumberKeepsTheEarlierCount) {
   ASSERT_EQ(load(font("6 16 0 0", "3", "")).result, 0);
   release_bdf_font();
-  EXPECT_EQ(load(font("6 16 0 0", "", ONE_GLYPH)).result, 0);
+  EXPECT_EQ(load(font("6 16 0 0", "", kOneGlyph)).result, 0);
   EXPECT_EQ(current_font.count, 3);
   EXPECT_EQ(get_bdf_char(65), &current_font.chars[0]);
 }
@@ -181,7 +181,7 @@ TEST_F(BdfHeaderTest, NullPathFailsAndChangesNothing) {
 }
 
 TEST_F(BdfHeaderTest, MissingFileFailsAndKeepsTheLoadedFont) {
-  ASSERT_EQ(load(font("6 16 0 0", "1", ONE_GLYPH)).result, 0);
+  ASSERT_EQ(load(font("6 16 0 0", "1", kOneGlyph)).result, 0);
   bdf_char* const table = current_font.chars;
   const auto outcome = load_path("/nonexistent/6x16.bdf");
   EXPECT_EQ(outcome.result, 1);
@@ -201,12 +201,12 @@ TEST_F(BdfHeaderTest, HeaderFailuresKeepTableAndCount) {
                    "BDF-Font: Failed to read font file header\n"},
            failure{box + "ENDPROPERTIES\n", "BDF-Font: Failed to read font file\n"},
            failure{
-               box + "ENDPROPERTIES\nCOMMENT glyphs follow\nCHARS 1\n" + ONE_GLYPH + "ENDFONT\n",
+               box + "ENDPROPERTIES\nCOMMENT glyphs follow\nCHARS 1\n" + kOneGlyph + "ENDFONT\n",
                "BDF-Font: Font file is invalid format\n"},
        }) {
     SCOPED_TRACE(f.message);
     reset();
-    ASSERT_EQ(load(font("6 16 0 0", "1", ONE_GLYPH)).result, 0);
+    ASSERT_EQ(load(font("6 16 0 0", "1", kOneGlyph)).result, 0);
     bdf_char* const table = current_font.chars;
     const auto outcome = load(f.text);
     EXPECT_EQ(outcome.result, 1);

@@ -16,99 +16,99 @@ using namespace std::string_literals;
 class BdfScanTest : public bdf_test::BdfTest {};
 
 // Pieces of a line after its keyword.
-const std::vector<std::string> PIECES = {"",
-                                         " ",
-                                         "  ",
-                                         "\t",
-                                         "\v",
-                                         "\f",
-                                         "\r",
-                                         "+",
-                                         "-",
-                                         "0",
-                                         "00",
-                                         "1",
-                                         "7",
-                                         "8",
-                                         "9",
-                                         "10",
-                                         "010",
-                                         "077",
-                                         "08",
-                                         "0x",
-                                         "0X",
-                                         "x",
-                                         "0x1f",
-                                         "0XfF",
-                                         "0x-1",
-                                         "-0x10",
-                                         "+0X7",
-                                         "0xg",
-                                         "a",
-                                         "F",
-                                         "g",
-                                         "12",
-                                         "-12",
-                                         "+12",
-                                         "--1",
-                                         "+-1",
-                                         "- 1",
-                                         "2147483647",
-                                         "2147483648",
-                                         "-2147483648",
-                                         "-2147483649",
-                                         "4294967295",
-                                         "4294967296",
-                                         "4294967297",
-                                         "9223372036854775807",
-                                         "9223372036854775808",
-                                         "-9223372036854775808",
-                                         "-9223372036854775809",
-                                         "18446744073709551615",
-                                         "18446744073709551616",
-                                         "99999999999999999999999",
-                                         "0x7fffffff",
-                                         "0x80000000",
-                                         "0xffffffff",
-                                         "0x100000001",
-                                         "0x7fffffffffffffff",
-                                         "0x8000000000000000",
-                                         "-0x8000000000000001",
-                                         "0xffffffffffffffffff",
-                                         "037777777777",
-                                         "01777777777777777777777",
-                                         "0000000000000000000000017",
-                                         "FC",
-                                         "fc00",
-                                         "C0C0",
-                                         "ffff",
-                                         "1ffff",
-                                         "\xa0",
-                                         "\x85",
-                                         ",",
-                                         "5,6",
-                                         "6x16",
-                                         "1e3",
-                                         "\0 5"s,
-                                         "ENCODING"};
+const std::vector<std::string> kPieces = {"",
+                                          " ",
+                                          "  ",
+                                          "\t",
+                                          "\v",
+                                          "\f",
+                                          "\r",
+                                          "+",
+                                          "-",
+                                          "0",
+                                          "00",
+                                          "1",
+                                          "7",
+                                          "8",
+                                          "9",
+                                          "10",
+                                          "010",
+                                          "077",
+                                          "08",
+                                          "0x",
+                                          "0X",
+                                          "x",
+                                          "0x1f",
+                                          "0XfF",
+                                          "0x-1",
+                                          "-0x10",
+                                          "+0X7",
+                                          "0xg",
+                                          "a",
+                                          "F",
+                                          "g",
+                                          "12",
+                                          "-12",
+                                          "+12",
+                                          "--1",
+                                          "+-1",
+                                          "- 1",
+                                          "2147483647",
+                                          "2147483648",
+                                          "-2147483648",
+                                          "-2147483649",
+                                          "4294967295",
+                                          "4294967296",
+                                          "4294967297",
+                                          "9223372036854775807",
+                                          "9223372036854775808",
+                                          "-9223372036854775808",
+                                          "-9223372036854775809",
+                                          "18446744073709551615",
+                                          "18446744073709551616",
+                                          "99999999999999999999999",
+                                          "0x7fffffff",
+                                          "0x80000000",
+                                          "0xffffffff",
+                                          "0x100000001",
+                                          "0x7fffffffffffffff",
+                                          "0x8000000000000000",
+                                          "-0x8000000000000001",
+                                          "0xffffffffffffffffff",
+                                          "037777777777",
+                                          "01777777777777777777777",
+                                          "0000000000000000000000017",
+                                          "FC",
+                                          "fc00",
+                                          "C0C0",
+                                          "ffff",
+                                          "1ffff",
+                                          "\xa0",
+                                          "\x85",
+                                          ",",
+                                          "5,6",
+                                          "6x16",
+                                          "1e3",
+                                          "\0 5"s,
+                                          "ENCODING"};
 
 // Lines of up to five pieces, each piece followed by nothing, a space or a
 // tab; the same lines on every run.
 std::vector<std::string> generated_rests(size_t count) {
   std::mt19937 random(20261207);
-  std::uniform_int_distribution<size_t> piece(0, PIECES.size() - 1);
+  std::uniform_int_distribution<size_t> piece(0, kPieces.size() - 1);
   std::uniform_int_distribution<int> pieces(1, 5);
   std::uniform_int_distribution<int> separator(0, 2);
   std::vector<std::string> rests;
   // Every piece alone, after a space and straight after the keyword.
-  for (const std::string& p : PIECES) {
+  for (const std::string& p : kPieces) {
     rests.push_back(" " + p);
     rests.push_back(p);
   }
   while (rests.size() < count) {
     std::string rest;
     for (int i = pieces(random); i > 0; --i) {
-      rest += PIECES[piece(random)];
+      rest += kPieces[piece(random)];
       rest += std::array<const char*, 3>{"", " ", "\t"}[separator(random)];
     }
     rests.push_back(rest);
@@ -116,7 +116,7 @@ std::vector<std::string> generated_rests(size_t count) {
   return rests;
 }
 
-constexpr size_t CASES = 3000;
+constexpr size_t kCases = 3000;
 
 // What a load left, with the line it was given.
 struct header_outcome {
@@ -129,7 +129,7 @@ TEST_F(BdfScanTest, BoundingBoxNumbersAreReadAsSscanfReadsThem) {
   std::vector<header_outcome> outcomes;
   // The reader prints a message for most of these boxes; it is not looked at.
   bdf_test::capture_stdout([&] {
-    for (const std::string& rest : generated_rests(CASES)) {
+    for (const std::string& rest : generated_rests(kCases)) {
       const std::string line = "FONTBOUNDINGBOX" + rest + "\n";
       reset();
       current_font = {21, 5, -7, 9, 0, nullptr};
@@ -138,7 +138,7 @@ TEST_F(BdfScanTest, BoundingBoxNumbersAreReadAsSscanfReadsThem) {
       outcomes.push_back({line, result, current_font});
     }
   });
-  ASSERT_EQ(outcomes.size(), CASES);
+  ASSERT_EQ(outcomes.size(), kCases);
   for (const header_outcome& o : outcomes) {
     // The values an earlier font left stand where the line has no number.
     int width = 5, height = 21, x_offset = -7, y_offset = 9;
@@ -158,7 +158,7 @@ TEST_F(BdfScanTest, BoundingBoxNumbersAreReadAsSscanfReadsThem) {
 TEST_F(BdfScanTest, GlyphCountIsReadAsSscanfReadsPercentI) {
   std::vector<header_outcome> outcomes;
   bdf_test::capture_stdout([&] {
-    for (const std::string& rest : generated_rests(CASES)) {
+    for (const std::string& rest : generated_rests(kCases)) {
       const std::string line = "CHARS" + rest + "\n";
       reset();
       current_font.count = 3;
@@ -167,7 +167,7 @@ TEST_F(BdfScanTest, GlyphCountIsReadAsSscanfReadsPercentI) {
       outcomes.push_back({line, result, current_font});
     }
   });
-  ASSERT_EQ(outcomes.size(), CASES);
+  ASSERT_EQ(outcomes.size(), kCases);
   for (const header_outcome& o : outcomes) {
     int count = 3;
     sscanf(o.line.c_str(), "%*s %i", &count);
@@ -177,7 +177,7 @@ TEST_F(BdfScanTest, GlyphCountIsReadAsSscanfReadsPercentI) {
 }
 
 TEST_F(BdfScanTest, EncodingsAreReadAsSscanfReadsThem) {
-  const auto rests = generated_rests(CASES);
+  const auto rests = generated_rests(kCases);
   std::string glyphs;
   for (const std::string& rest : rests) {
     glyphs += "STARTCHAR g\nENCODING" + rest + "\nBBX 6 1 0 0\nBITMAP\nFC\nENDCHAR\n";
@@ -195,7 +195,7 @@ TEST_F(BdfScanTest, EncodingsAreReadAsSscanfReadsThem) {
 // In a 16-pixel-wide cell a bitmap line of four or more characters is stored
 // as strtol reads it, so the row shows the value read and nothing else.
 TEST_F(BdfScanTest, BitmapRowsAreReadAsStrtolReadsThemInBase16) {
-  auto rests = generated_rests(CASES);
+  auto rests = generated_rests(kCases);
   std::string glyphs;
   for (std::string& rest : rests) {
     rest += "    ";

@@ -50,13 +50,13 @@ TEST(CheckGeometry, OneBitWholeBytesAndSixteenRows) {
 
 class CheckWritesTest : public testing::Test {
  protected:
-  static constexpr size_t SIZE = 16;
-  std::vector<uint8_t> picture = std::vector<uint8_t>(SIZE, 0x3C);
-  std::vector<uint8_t> before = std::vector<uint8_t>(3 * SIZE, 0x00);
-  write_images images{picture.data(), before.data(), before.size(), SIZE};
+  static constexpr size_t kSize = 16;
+  std::vector<uint8_t> picture = std::vector<uint8_t>(kSize, 0x3C);
+  std::vector<uint8_t> before = std::vector<uint8_t>(3 * kSize, 0x00);
+  write_images images{picture.data(), before.data(), before.size(), kSize};
 
   std::vector<uint8_t> image(int n) {
-    std::vector<uint8_t> bytes(SIZE);
+    std::vector<uint8_t> bytes(kSize);
     make_write_image(bytes.data(), images, n);
     return bytes;
   }
@@ -67,7 +67,7 @@ TEST_F(CheckWritesTest, AnyTwoImagesDifferInEveryByte) {
     for (int b = a + 1; b <= WRITE_COUNT; ++b) {
       const auto x = image(a);
       const auto y = image(b);
-      for (size_t i = 0; i < SIZE; ++i) EXPECT_NE(x[i], y[i]) << a << " " << b << " " << i;
+      for (size_t i = 0; i < kSize; ++i) EXPECT_NE(x[i], y[i]) << a << " " << b << " " << i;
     }
     EXPECT_EQ(first_difference(picture.data(), images, a), 0u) << "the picture itself is no write";
   }
@@ -82,7 +82,7 @@ TEST_F(CheckWritesTest, ReadBackNamesTheImageItShows) {
   mixed[5] ^= 1;
   EXPECT_EQ(shown_image(mixed.data(), images, 2), -1);
   EXPECT_EQ(first_difference(mixed.data(), images, 2), 5u);
-  images.before_size = SIZE - 1;  // too little saved to compare with
+  images.before_size = kSize - 1;  // too little saved to compare with
   EXPECT_EQ(shown_image(before.data(), images, 1), -1);
 }
 

@@ -49,7 +49,7 @@ struct Combination {
 // A 5-pixel glyph with stray bits left of bit 7 and right of the cell, which
 // must never show:   #...#    .###.    #.#..
 const std::vector<Combination>& combinations() {
-  static const std::vector<Combination> all = {
+  static const std::vector<Combination> kAll = {
       {false, false, false, {"#...#", ".###.", "#.#.."}},
       {false, false, true, {".###.", "#...#", ".#.##"}},
       {true, false, false, {"##......##", "..######..", "##..##...."}},
@@ -65,7 +65,7 @@ const std::vector<Combination>& combinations() {
        true,
        {"..######..", "..######..", "##......##", "##......##", "..##..####", "..##..####"}},
   };
-  return all;
+  return kAll;
 }
 
 TEST_F(FontAttributesTest, EveryCombinationDrawsItsCellAndLeavesTheRestAlone) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int TOP_PADDING = 2;
+constexpr int kTopPadding = 2;
 
 using cell = std::array<uint16_t, 16>;
 
@@ -41,11 +41,11 @@ std::map<int, cell> source_cells(const std::string& path) {
         const int line_bits = 4 * static_cast<int>(line.size());
         // Box row j lies (y - font_y) + (height - 1 - j) rows above the 13-row
         // cell's bottom row.
-        const int row = TOP_PADDING + font_height - 1 - (y - font_y + height - 1 - j);
+        const int row = kTopPadding + font_height - 1 - (y - font_y + height - 1 - j);
         for (int i = 0; i < width; ++i) {
           if ((bits >> (line_bits - 1 - i) & 1) == 0) continue;
           const int column = x - font_x + i;
-          EXPECT_TRUE(column >= 0 && column < 6 && row >= TOP_PADDING && row < TOP_PADDING + 13)
+          EXPECT_TRUE(column >= 0 && column < 6 && row >= kTopPadding && row < kTopPadding + 13)
               << "glyph " << encoding << " leaves its source cell";
           if (column >= 0 && column < 8 && row >= 0 && row < 16) glyph[row] |= 0x80 >> column;
         }

@@ -6,12 +6,19 @@
 #include <sstream>
 #include <utility>
 
-#include "atlas.h"
+#include "atlas-internal.h"
 #include "report.h"
 
-namespace twin {
+namespace atlas {
 
 namespace {
+
+using twin::Frame;
+using twin::kLeds;
+using twin::Lamp;
+using twin::LedState;
+using twin::listed;
+using twin::RunResult;
 
 constexpr const char* kStyle = R"(
 body { font: 14px/1.4 sans-serif; margin: 16px; background: #f4f4f0; color: #222; }
@@ -54,7 +61,7 @@ std::string blink_styles(const Atlas& atlas) {
   std::set<std::pair<long long, long long>> rates;
   for (const auto& o : atlas.outcomes) {
     for (const auto& led : o.result.final_leds) {
-      const Lamp l = lamp(led);
+      const Lamp l = twin::lamp(led);
       if (l.state == Lamp::State::kBlinking) rates.insert({l.on_ms, l.off_ms});
     }
   }
@@ -72,28 +79,29 @@ std::string blink_styles(const Atlas& atlas) {
 std::string lamps(const std::vector<LedState>& leds) {
   std::string html = "<div class=\"leds\">";
   for (size_t i = 0; i < leds.size() && i < kLeds.size(); ++i) {
-    const Lamp l = lamp(leds[i]);
+    const Lamp l = twin::lamp(leds[i]);
     std::string kind = "dark";
     if (l.state == Lamp::State::kLit) kind = "lit";
     if (l.state == Lamp::State::kAbsent) kind = "absent";
     if (l.state == Lamp::State::kBlinking) kind = "blinking " + blink_class(l);
-    const std::string title = led_label(i) + " " + kLeds[i].colour + ": " + describe(l);
+    const std::string title = twin::led_label(i) + " " + kLeds[i].colour + ": " + twin::describe(l);
     html += "<span class=\"led\"><span class=\"lamp " + kind +
             "\" style=\"--colour: " + html_escape(kLeds[i].colour) + "\" title=\"" +
             html_escape(title) + "\"></span>#" + std::to_string(i) + "</span>";
   }
-  return html + "</div><p class=\"leds-text\">LEDs: " + html_escape(describe_leds(leds)) + "</p>";
+  return html + "</div><p class=\"leds-text\">LEDs: " + html_escape(twin::describe_leds(leds)) +
+         "</p>";
 }
 
 // What a person sees on the device: the last screen and the LEDs.
 std::string device_view(const Outcome& o) {
   std::string html;
-  const Frame* screen = final_screen(o.result);
+  const Frame* screen = twin::final_screen(o.result);
   if (screen != nullptr && !o.image.empty()) {
     html += "<img class=\"screen\" src=\"" + html_escape(o.image) + "\" width=\"" +
-            std::to_string(screen->geometry.width * kAtlasImageScale) + "\" height=\"" +
-            std::to_string(screen->geometry.height * kAtlasImageScale) +
-            "\" alt=\"the last screen of " + html_escape(o.what.name) + "\">";
+            std::to_string(screen->geometry.width * kImageScale) + "\" height=\"" +
+            std::to_string(screen->geometry.height * kImageScale) + "\" alt=\"the last screen of " +
+            html_escape(o.what.name) + "\">";
   } else {
     html += "<div class=\"blank\">nothing shown</div>";
   }
@@ -105,7 +113,7 @@ std::string look_alikes(const Atlas& atlas, size_t index) {
   std::vector<std::string> others;
   for (const size_t other : atlas.groups[self.group]) {
     if (other == index) continue;
-    const auto by = told_apart_by(self.result, atlas.outcomes[other].result);
+    const auto by = twin::told_apart_by(self.result, atlas.outcomes[other].result);
     others.push_back(anchor(atlas.outcomes[other]) + " (told apart by " +
                      (by.empty() ? "nothing shown here" : listed(by)) + ")");
   }
@@ -120,9 +128,9 @@ std::string entry(const Atlas& atlas, size_t index) {
   html << "<section class=\"card\" id=\"" << html_escape(o.what.slug) << "\"><h3>"
        << html_escape(o.what.name) << "</h3><p class=\"summary\">" << html_escape(o.what.summary)
        << "</p>" << device_view(o) << "<table class=\"facts\"><tr><th>exit status</th><td>"
-       << html_escape(exit_text(r)) << "</td></tr><tr><th>export restarted</th><td>"
-       << html_escape(export_restart(r)) << "</td></tr><tr><th>power request</th><td>"
-       << html_escape(power_request(r)) << "</td></tr></table><h4>standard output</h4><pre>"
+       << html_escape(twin::exit_text(r)) << "</td></tr><tr><th>export restarted</th><td>"
+       << html_escape(twin::export_restart(r)) << "</td></tr><tr><th>power request</th><td>"
+       << html_escape(twin::power_request(r)) << "</td></tr></table><h4>standard output</h4><pre>"
        << html_escape(visible_bytes(r.out)) << "</pre><h4>log file</h4>";
   const auto log = r.log();
   if (!log) {
@@ -143,7 +151,7 @@ std::string group_card(const Atlas& atlas, const std::vector<size_t>& group) {
   return "<section class=\"card\">" + device_view(atlas.outcomes[group.front()]) + "<p>" +
          std::to_string(group.size()) + (group.size() == 1 ? " outcome: " : " outcomes: ") +
          listed(names) + "</p><p class=\"alike\">Told apart by " +
-         html_escape(told_apart_in_group(atlas, group)) + ".</p></section>\n";
+         html_escape(twin::told_apart_in_group(named_runs(atlas), group)) + ".</p></section>\n";
 }
 
 }  // namespace
@@ -208,4 +216,4 @@ std::string atlas_html(const Atlas& atlas) {
   return html.str();
 }
 
-}  // namespace twin
+}  // namespace atlas

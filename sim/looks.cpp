@@ -1,15 +1,9 @@
-#include "atlas.h"
+#include "looks.h"
+
+#include <sys/wait.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <stdexcept>
-
-#include "png-writer.h"
-
-namespace fs = std::filesystem;
 
 namespace twin {
 
@@ -26,58 +20,7 @@ long long attribute_number(const std::string& text) {
   return value < 0 ? 0 : std::min(value, kLargestAttribute);
 }
 
-void write_text(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) throw std::runtime_error("cannot write " + path.string() + ": " + strerror(errno));
-}
-
-// The last screen of each outcome as slug.png in `dir`.
-void write_images(Atlas& atlas, const fs::path& dir) {
-  for (auto& outcome : atlas.outcomes) {
-    const Frame* screen = final_screen(outcome.result);
-    if (screen == nullptr) continue;
-    const Geometry& g = screen->geometry;
-    const PngImage image{screen->bytes, g.xres_virtual(), g.width, g.height};
-    const std::string name = outcome.what.slug + ".png";
-    std::string error;
-    if (!write_png(image, kAtlasImageScale, (dir / name).string(), error)) {
-      throw std::runtime_error(error);
-    }
-    outcome.image = name;
-  }
-}
-
-// A name as a file name and anchor: letters, digits and '-' only, so that
-// no name can lead outside the atlas folder or out of an attribute.
-std::string slug_of(const std::string& name) {
-  std::string slug;
-  for (const char c : name) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    slug += plain ? c : '-';
-  }
-  return slug;
-}
-
 }  // namespace
-
-std::vector<AtlasCase> atlas_cases() {
-  std::vector<AtlasCase> cases;
-  for (const Preset& p : presets()) {
-    Scenario scenario = *preset(p.name);
-    if (scenario.display == Display::kWritable) {
-      scenario.name = p.name + " (display)";
-      cases.push_back(
-          {scenario.name, slug_of(p.name) + "-display", p.summary, Indicator::kDisplay, scenario});
-      scenario.display = Display::kNone;
-    }
-    scenario.name = p.name + " (LEDs)";
-    cases.push_back(
-        {scenario.name, slug_of(p.name) + "-leds", p.summary, Indicator::kOnlyLeds, scenario});
-  }
-  return cases;
-}
 
 Lamp lamp(const LedState& led) {
   if (led.brightness == "-") return {Lamp::State::kAbsent};
@@ -133,19 +76,17 @@ bool look_the_same(const RunResult& a, const RunResult& b) {
   return true;
 }
 
-void group_look_alikes(Atlas& atlas) {
-  atlas.groups.clear();
-  for (size_t i = 0; i < atlas.outcomes.size(); ++i) {
-    Outcome& outcome = atlas.outcomes[i];
+std::vector<std::vector<size_t>> group_look_alikes(const std::vector<NamedRun>& runs) {
+  std::vector<std::vector<size_t>> groups;
+  for (size_t i = 0; i < runs.size(); ++i) {
     size_t g = 0;
-    while (g < atlas.groups.size() &&
-           !look_the_same(atlas.outcomes[atlas.groups[g].front()].result, outcome.result)) {
+    while (g < groups.size() && !look_the_same(*runs[groups[g].front()].result, *runs[i].result)) {
       ++g;
     }
-    if (g == atlas.groups.size()) atlas.groups.emplace_back();
-    atlas.groups[g].push_back(i);
-    outcome.group = g;
+    if (g == groups.size()) groups.emplace_back();
+    groups[g].push_back(i);
   }
+  return groups;
 }
 
 std::vector<std::string> told_apart_by(const RunResult& a, const RunResult& b) {
@@ -158,18 +99,18 @@ std::vector<std::string> told_apart_by(const RunResult& a, const RunResult& b) {
   return by;
 }
 
-// Outcomes that nothing tells apart fall into classes; comparing each
-// outcome with one of every class finds every difference in the group,
-// since the members of a class are alike in everything compared.
-std::string told_apart_in_group(const Atlas& atlas, const std::vector<size_t>& group) {
+// Runs that nothing tells apart fall into classes; comparing each run with
+// one of every class finds every difference in the group, since the members
+// of a class are alike in everything compared.
+std::string told_apart_in_group(const std::vector<NamedRun>& runs,
+                                const std::vector<size_t>& group) {
   if (group.size() == 1) return "no other outcome looks like it";
   std::vector<std::string> differ;
   std::vector<std::vector<size_t>> alike;
   for (const size_t i : group) {
     bool placed = false;
     for (auto& members : alike) {
-      const auto by =
-          told_apart_by(atlas.outcomes[members.front()].result, atlas.outcomes[i].result);
+      const auto by = told_apart_by(*runs[members.front()].result, *runs[i].result);
       for (const auto& name : by) {
         if (std::find(differ.begin(), differ.end(), name) == differ.end()) differ.push_back(name);
       }
@@ -182,7 +123,7 @@ std::string told_apart_in_group(const Atlas& atlas, const std::vector<size_t>& g
   for (const auto& members : alike) {
     if (members.size() < 2) continue;
     std::vector<std::string> names;
-    for (const size_t i : members) names.push_back(atlas.outcomes[i].what.name);
+    for (const size_t i : members) names.push_back(runs[i].name);
     text += "; alike in all of these: " + listed(names);
   }
   return text;
@@ -202,9 +143,7 @@ std::string power_request(const RunResult& result) {
 
 std::string exit_text(const RunResult& result) {
   if (result.signal == 0) return std::to_string(result.exit_status);
-  const char* name = sigabbrev_np(result.signal);
-  return "killed by " +
-         (name ? "SIG" + std::string(name) : "signal " + std::to_string(result.signal));
+  return describe_wait_status(W_EXITCODE(0, result.signal));
 }
 
 std::string listed(const std::vector<std::string>& parts) {
@@ -213,22 +152,6 @@ std::string listed(const std::vector<std::string>& parts) {
     text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
   }
   return text;
-}
-
-Atlas write_atlas(const fs::path& executable, const RunOptions& options, const fs::path& dir) {
-  Atlas atlas;
-  for (auto& what : atlas_cases()) {
-    RunResult result = run(executable, what.scenario, options);
-    atlas.outcomes.push_back({std::move(what), std::move(result), "", 0});
-  }
-  group_look_alikes(atlas);
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (ec) throw std::runtime_error("cannot create " + dir.string() + ": " + ec.message());
-  write_images(atlas, dir);
-  write_text(dir / "index.html", atlas_html(atlas));
-  write_text(dir / "atlas.md", atlas_markdown(atlas));
-  return atlas;
 }
 
 }  // namespace twin

@@ -3,11 +3,14 @@
 #include <cstring>
 #include <sstream>
 
-#include "atlas.h"
+#include "atlas-internal.h"
 
-namespace twin {
+namespace atlas {
 
 namespace {
+
+using twin::listed;
+using twin::RunResult;
 
 std::string screen_cell(const Outcome& o) {
   if (o.image.empty()) return "nothing shown";
@@ -27,9 +30,10 @@ std::string row(const Atlas& atlas, size_t index) {
   const RunResult& r = o.result;
   const auto log = r.log();
   return "| " + markdown_escape(o.what.name) + " | " + markdown_escape(o.what.summary) + " | " +
-         screen_cell(o) + " | " + markdown_escape(describe_leds(r.final_leds)) + " | " +
-         markdown_escape(exit_text(r)) + " | " + markdown_escape(export_restart(r)) + " | " +
-         markdown_escape(power_request(r)) + " | " + markdown_escape(visible_bytes(r.out)) + " | " +
+         screen_cell(o) + " | " + markdown_escape(twin::describe_leds(r.final_leds)) + " | " +
+         markdown_escape(twin::exit_text(r)) + " | " + markdown_escape(twin::export_restart(r)) +
+         " | " + markdown_escape(twin::power_request(r)) + " | " +
+         markdown_escape(visible_bytes(r.out)) + " | " +
          (!log           ? "no log"
           : log->empty() ? "an empty log file"
                          : markdown_escape(visible_bytes(*log))) +
@@ -67,9 +71,9 @@ std::string atlas_markdown(const Atlas& atlas) {
     std::vector<std::string> names;
     for (const size_t i : group) names.push_back(atlas.outcomes[i].what.name);
     md << "| " << screen_cell(first) << " | "
-       << markdown_escape(describe_leds(first.result.final_leds)) << " | "
+       << markdown_escape(twin::describe_leds(first.result.final_leds)) << " | "
        << markdown_escape(listed(names)) << " | "
-       << markdown_escape(told_apart_in_group(atlas, group)) << " |\n";
+       << markdown_escape(twin::told_apart_in_group(named_runs(atlas), group)) << " |\n";
   }
   md << "\n## The outcomes\n\n| outcome | summary | screen | LEDs | exit status | export "
         "restarted | power request | standard output | log | looks the same as |\n"
@@ -78,4 +82,4 @@ std::string atlas_markdown(const Atlas& atlas) {
   return md.str();
 }
 
-}  // namespace twin
+}  // namespace atlas
