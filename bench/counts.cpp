@@ -22,7 +22,8 @@
 #include "bdf-reader.h"
 #include "freetype-font.h"
 
-#ifdef RESTOREMARK_EXECUTABLE
+#ifdef BENCH_COUNTS_TWIN_RUN
+#include "build-paths.h"
 #include "control.h"
 #include "scenario.h"
 #include "run.h"
@@ -74,7 +75,7 @@ int usage() {
   return 2;
 }
 
-#ifdef RESTOREMARK_EXECUTABLE
+#ifdef BENCH_COUNTS_TWIN_RUN
 // Valgrind's own directory for this machine's tools.
 constexpr const char* VALGRIND_DIR = "/usr/libexec/valgrind";
 #if defined(__x86_64__)
@@ -110,7 +111,7 @@ int twin_run(int argc, char** argv) {
 
   const auto scenario = twin::preset("success");
   if (!scenario) return usage();
-  const twin::RunResult result = twin::run(RESTOREMARK_EXECUTABLE, *scenario, options);
+  const twin::RunResult result = twin::run(build_paths::kProgram, *scenario, options);
   fputs(result.err.c_str(), stderr);
   fputs(result.out.c_str(), stdout);
   printf("exit status %d, %zu display frames, %zu sleeps\n", result.exit_status,
@@ -124,7 +125,7 @@ int twin_run(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc < 2) return usage();
   const std::string mode = argv[1];
-#ifdef RESTOREMARK_EXECUTABLE
+#ifdef BENCH_COUNTS_TWIN_RUN
   if (mode == "twin-run") return twin_run(argc, argv);
 #endif
   if (argc != 3) return usage();

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "build-paths.h"
 #include "font_builder.h"
 
 namespace {
@@ -58,7 +59,7 @@ class RenderToolTest : public testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   Result run(const std::vector<std::string>& args) const {
-    std::string command = shell_quoted(RENDER_TOOL);
+    std::string command = shell_quoted(build_paths::kRenderTool);
     for (const std::string& arg : args) {
       command += " " + shell_quoted(arg);
     }

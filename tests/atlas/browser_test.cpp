@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "build-paths.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -68,7 +70,7 @@ class AtlasInBrowser : public testing::Test {
     folder_ = name;
     int status = 0;
     const std::string out = output_of(
-        std::string(RESTOREMARK_SIM) + " --atlas " + page_dir().string() + " 2>&1", status);
+        std::string(build_paths::kSim) + " --atlas " + page_dir().string() + " 2>&1", status);
     ASSERT_EQ(status, 0) << out;
   }
   void TearDown() override {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "build-paths.h"
 #include "files.h"
 #include "knobs.h"
 
@@ -13,18 +14,18 @@ namespace expect {
 
 std::filesystem::path executable() {
   const char* named = getenv("RESTOREMARK_TWIN_EXECUTABLE");
-  return named != nullptr && *named != '\0' ? named : RESTOREMARK_EXECUTABLE;
+  return named != nullptr && *named != '\0' ? named : build_paths::kProgram;
 }
 
 twin::RunOptions run_options() {
   twin::RunOptions options;
   const char* preload = getenv("RESTOREMARK_TWIN_PRELOAD");
   if (preload != nullptr && *preload != '\0') options.files.preload = preload;
-#ifdef RESTOREMARK_COVERAGE_DIR
   // A coverage build's programs write their counts (.gcda files) beside their
   // objects in the build tree, also from inside the sandbox.
-  options.sandbox.writable_paths.push_back(RESTOREMARK_COVERAGE_DIR);
-#endif
+  if (*build_paths::kCoverageDir != '\0') {
+    options.sandbox.writable_paths.push_back(build_paths::kCoverageDir);
+  }
   return options;
 }
 
