@@ -65,7 +65,8 @@ TEST_F(ShippedFontTest, EveryGlyphMatchesItsSource) {
   EXPECT_EQ(current_font.width, 6);
   EXPECT_EQ(current_font.height, 16);
 
-  const auto expected = source_cells(std::string(build_paths::kSourceDir) + "/fonts/source/6x13-ISO8859-1.bdf");
+  const auto expected =
+      source_cells(std::string(build_paths::kSourceDir) + "/fonts/source/6x13-ISO8859-1.bdf");
   ASSERT_GE(expected.size(), 191u);
   for (int code = 0; code < 256; ++code) {
     const bool required = (code >= 32 && code <= 126) || code >= 160;
