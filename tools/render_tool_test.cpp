@@ -7,12 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "build-paths.h"
+#include "files.h"
 #include "font_builder.h"
 
 namespace {
@@ -40,13 +39,6 @@ std::string shell_quoted(const std::string& arg) {
   return text + "'";
 }
 
-std::string read_text(const std::string& path) {
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 class RenderToolTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -65,7 +57,7 @@ class RenderToolTest : public testing::Test {
     }
     const std::string log = dir_ + "/log.txt";
     const int raw = std::system((command + " >" + shell_quoted(log) + " 2>&1").c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text(log)};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, support::read_file(log)};
   }
 
   Decoded decode() const {

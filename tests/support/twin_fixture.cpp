@@ -42,9 +42,23 @@ twin::Scenario with_knobs(const std::string& preset_name, const std::vector<std:
   return scenario;
 }
 
+twin::Scenario on_display(const std::string& preset_name, const twin::Geometry& geometry) {
+  auto scenario = preset(preset_name);
+  scenario.geometry = geometry;
+  return scenario;
+}
+
 void expect_exit(const twin::RunResult& r, int status) {
   EXPECT_EQ(r.signal, 0);
   EXPECT_EQ(r.exit_status, status);
+}
+
+void expect_refused_display(const twin::RunResult& r, const std::string& geometry) {
+  expect_exit(r, 1);
+  EXPECT_EQ(r.out, kBanner + "Unsupported display geometry " + geometry + " bits per pixel.\n");
+  EXPECT_EQ(r.log(), kDisplayLine);
+  EXPECT_TRUE(r.frames.empty());
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
 }
 
 void TwinTest::SetUp() {

@@ -3,7 +3,9 @@
 // misc-fixed 6x13 font, drawn here by a separate small parser and set 2 rows
 // below the top of the 16-row cell.
 #include <array>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "bdf_test_support.h"
 #include "build-paths.h"
