@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "build-paths.h"
+
 int main(int argc, char** argv) {
   // The console needs the twin's preload library to answer the frame
   // buffer's screen information request: start again with it loaded.
   if (getenv("DEVICE_TESTS_PRELOADED") == nullptr) {
     setenv("DEVICE_TESTS_PRELOADED", "1", 1);
-    setenv("LD_PRELOAD", TWIN_PRELOAD, 1);
+    setenv("LD_PRELOAD", build_paths::kPreload, 1);
     execv("/proc/self/exe", argv);
     perror("cannot restart the device tests with the twin's preload library");
     return 1;
