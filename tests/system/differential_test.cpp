@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "build-paths.h"
 #include "files.h"
 #include "guest-journal.h"
 #include "guest-panel.h"
@@ -31,7 +32,7 @@ namespace {
 
 std::vector<guest::Scenario> system_scenarios() {
   try {
-    return guest::load_scenarios(fs::path(RESTOREMARK_SOURCE_DIR) / "system/scenarios");
+    return guest::load_scenarios(fs::path(build_paths::kSourceDir) / "system/scenarios");
   } catch (const guest::ScenarioError& error) {
     // No test then: the system suite's pass pattern turns that into a failure.
     fprintf(stderr, "differential_tests: %s\n", error.what());
@@ -40,7 +41,7 @@ std::vector<guest::Scenario> system_scenarios() {
 }
 
 fs::path results_of(const std::string& name) {
-  return fs::path(RESTOREMARK_SOURCE_DIR) / "build/system/results" / name;
+  return fs::path(build_paths::kSourceDir) / "build/system/results" / name;
 }
 
 // An LED's final state as the guest's "leds" file gives it. A blinking LED's
@@ -119,9 +120,13 @@ TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
   const fs::path guest = results_of(s.name);
   ASSERT_TRUE(fs::exists(guest / "status"))
       << "no guest results in " << guest << ": scripts/test-system makes them";
+  // The program the guest ran, with the preload library of the same build
+  // (scripts/test-system brings both up to date; another ARM build's may be
+  // stale).
+  const fs::path build = build_paths::kArmhfReleaseBuild;
+  const fs::path program = build / "src/restoremark";
   twin::RunOptions options;
-  options.files.preload = twin::built_preload(twin::Arch::kArmhf);
-  const fs::path program = fs::path(RESTOREMARK_SOURCE_DIR) / "build/armhf-release/src/restoremark";
+  options.files.preload = build / "sim/libtwin-preload.so";
   const twin::RunResult r = twin::run(program, s.twin, options);
 
   EXPECT_EQ(r.out, support::read_file(guest / "stdout"));

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "build-paths.h"
 #include "guest-journal.h"
 #include "guest-panel.h"
 #include "guest-scenario.h"
@@ -114,7 +115,7 @@ TEST(GuestScenario, ListGivesEveryScenarioOrThoseNamed) {
   EXPECT_THROW(names({}), guest::ScenarioError);
   // The suite's own list, before any guest boots for it.
   EXPECT_FALSE(
-      guest::load_scenarios(fs::path(RESTOREMARK_SOURCE_DIR) / "system/scenarios").empty());
+      guest::load_scenarios(fs::path(build_paths::kSourceDir) / "system/scenarios").empty());
 }
 
 TEST(GuestJournal, GivesTheResultFilesFormats) {
