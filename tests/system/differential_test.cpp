@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include "build-paths.h"
 #include "files.h"
 #include "guest-journal.h"
+#include "guest-look.h"
 #include "guest-panel.h"
 #include "guest-scenario.h"
 #include "run.h"
@@ -53,21 +55,10 @@ std::string led_line(const std::string& name, twin::LedState s) {
          " delay_on=" + s.delay_on + " delay_off=" + s.delay_off;
 }
 
-// "NAME brightness=B trigger=T delay_on=X delay_off=Y", back to its parts.
+// A line of the guest's "leds" file as led_line() gives it.
 std::string guest_led_line(const std::string& line) {
-  std::istringstream words(line);
-  std::string name;
-  words >> name;
-  twin::LedState s;
-  for (std::string word; words >> word;) {
-    const auto equals = word.find('=');
-    const std::string key = word.substr(0, equals), value = word.substr(equals + 1);
-    if (key == "brightness") s.brightness = value;
-    if (key == "trigger") s.trigger = value;
-    if (key == "delay_on") s.delay_on = value;
-    if (key == "delay_off") s.delay_off = value;
-  }
-  return led_line(name, s);
+  const auto [name, state] = guest::led_line(line);
+  return led_line(name, state);
 }
 
 // The twin's device LEDs have no trigger (the program never uses one); the
@@ -113,6 +104,15 @@ std::string pixel_differences(const std::vector<std::string>& twin,
   return std::to_string(count) + " pixels differ, first" + out + art;
 }
 
+// The tool calls and power requests of a journal, as the guest's files give
+// them; the twin's /dev/power is a plain file and records no open.
+std::string calls_of(std::vector<twin::Record> journal) {
+  std::erase_if(journal, [](const twin::Record& record) {
+    return std::holds_alternative<twin::PowerOpen>(record);
+  });
+  return guest::tools_file(journal) + guest::power_file(journal);
+}
+
 class Differential : public ::testing::TestWithParam<guest::Scenario> {};
 
 TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
@@ -131,13 +131,8 @@ TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
 
   EXPECT_EQ(r.out, support::read_file(guest / "stdout"));
   EXPECT_EQ(std::to_string(r.exit_status) + "\n", support::read_file(guest / "status"));
-  std::vector<twin::Record> journal = twin::decode_journal(support::read_file(guest / "journal"));
-  EXPECT_EQ(guest::tools_file(r.records), guest::tools_file(journal));
-  // The twin's /dev/power is a plain file: it records no open.
-  std::erase_if(journal, [](const twin::Record& record) {
-    return std::holds_alternative<twin::PowerOpen>(record);
-  });
-  EXPECT_EQ(guest::power_file(r.records), guest::power_file(journal));
+  EXPECT_EQ(calls_of(r.records),
+            calls_of(twin::decode_journal(support::read_file(guest / "journal"))));
   EXPECT_EQ(r.volume, twin::read_volume(guest / "volume"));
   std::vector<std::string> twin_leds, guest_leds;
   for (size_t i = 0; i < twin::kLeds.size(); ++i) {
@@ -167,5 +162,68 @@ std::string test_name(const ::testing::TestParamInfo<guest::Scenario>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(System, Differential, ::testing::ValuesIn(system_scenarios()), test_name);
+
+
+// --- power cuts (system/power-cuts) ------------------------------------------
+
+// The twin's power cut held to the guest's: the twin run with the same cut
+// ends where the guest's power went, and the device showed the same there:
+// the output so far, the tool calls (the one cut included), the power
+// requests, every LED and, on the display, the panel pixel for pixel.
+class AtCut : public ::testing::TestWithParam<guest::Scenario> {};
+
+std::vector<guest::Scenario> cut_scenarios() {
+  try {
+    return guest::load_scenarios(fs::path(build_paths::kSourceDir) / "system/power-cuts");
+  } catch (const guest::ScenarioError& error) {
+    fprintf(stderr, "differential_tests: %s\n", error.what());
+    return {};
+  }
+}
+
+TEST_P(AtCut, TwinShowsWhatTheDeviceShowedAtTheCut) {
+  const guest::Scenario& s = GetParam();
+  const fs::path cut = fs::path(build_paths::kSourceDir) / "build/system/cuts" / s.name;
+  ASSERT_TRUE(fs::exists(cut / "leds")) << "no cut in " << cut << ": scripts/test-power-cuts makes it";
+  const fs::path build = build_paths::kArmhfReleaseBuild;
+  twin::RunOptions options;
+  options.files.preload = build / "sim/libtwin-preload.so";
+  const twin::RunResult r = twin::run(build / "src/restoremark", s.twin, options);
+
+  EXPECT_EQ(r.signal, SIGKILL);
+  EXPECT_EQ(r.out, support::read_file(cut / "stdout"));
+  EXPECT_EQ(calls_of(r.records),
+            calls_of(twin::decode_journal(support::read_file(cut / "journal"))));
+  std::vector<std::string> twin_leds, guest_leds;
+  for (size_t i = 0; i < twin::kLeds.size(); ++i) {
+    twin_leds.push_back(twin_led_line(twin::kLeds[i].directory, r.final_leds[i], r.platform));
+  }
+  std::istringstream leds(support::read_file(cut / "leds"));
+  for (std::string line; std::getline(leds, line);) guest_leds.push_back(guest_led_line(line));
+  EXPECT_EQ(twin_leds, guest_leds);
+  if (!s.setup.display) return;
+  std::vector<std::string> panel;
+  ASSERT_NO_THROW(panel = guest::panel_rows(support::read_file(cut / "panel.ppm")));
+  EXPECT_EQ(pixel_differences(last_screen(r), panel), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(System, AtCut, ::testing::ValuesIn(cut_scenarios()), test_name);
+
+// Each cut's second run against an uninterrupted run in the twin: the same
+// scenario without the cut (and without the main-user install file where
+// the first run had removed it), as the runner wrote it beside the cut.
+std::vector<guest::Scenario> second_runs() {
+  std::vector<guest::Scenario> out;
+  for (const auto& cut : cut_scenarios()) {
+    const fs::path again = fs::path(build_paths::kSourceDir) / "build/system/cuts" / cut.name / "again";
+    if (!fs::exists(again)) continue;
+    std::string line = support::read_file(again);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    out.push_back(guest::parse_scenario(line));
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(AfterCut, Differential, ::testing::ValuesIn(second_runs()), test_name);
 
 }  // namespace
