@@ -6,6 +6,8 @@
 #   unusable /dev/fuse   an ordinary user (a bare uid, in a mount namespace
 #                        whose /dev/fuse is a node only root may open): exit 3
 #                        before anything is made; needs root to set up
+#   no user namespace    an ordinary user (uid 47120 of a user namespace that
+#                        bubblewrap allows no further ones): exit 3
 #   SIGINT, SIGTERM      sent once the program runs (WAITING never ends on
 #                        its own): exit 130, the sandbox stopped, the image gone
 # usage: leaves-nothing.sh SIM WAITING
@@ -29,10 +31,11 @@ left() {
   [ -z "$holders" ] || fail "$1: processes still hold mounts of its folder: $holders"
 }
 
-# said CASE STATUS EXPECTED_STATUS LINE: the status, and exactly one line on
-# standard error, which starts with LINE.
+# said CASE STATUS EXPECTED_STATUS LINE: the status, no report, and exactly
+# one line on standard error, which starts with LINE.
 said() {
   [ "$2" = "$3" ] || fail "$1: exit status $2, not $3"
+  [ ! -s "$work/$1/out" ] || fail "$1: a report on standard output"
   lines=$(wc -l <"$work/$1/err")
   first=$(head -n 1 "$work/$1/err")
   [ "$lines" = 1 ] || fail "$1: $lines lines on standard error, not one: $(cat "$work/$1/err")"
@@ -64,8 +67,18 @@ unusable_fuse() {
   ' - "$work/fuse/dev" env TMPDIR="$work/fuse/images" \
     "$sim" --frames "$work/fuse/frames" >"$work/fuse/out" 2>"$work/fuse/err" || status=$?
   said fuse "$status" 3 "restoremark-sim: cannot open /dev/fuse (Permission denied)"
-  [ ! -s "$work/fuse/out" ] || fail "fuse: a report on standard output"
   left fuse
+}
+
+no_user_namespace() {
+  new_case userns
+  status=0
+  bwrap --dev-bind / / --unshare-user --uid 47120 --gid 47120 --disable-userns -- \
+    env TMPDIR="$work/userns/images" "$sim" --frames "$work/userns/frames" \
+    >"$work/userns/out" 2>"$work/userns/err" || status=$?
+  said userns "$status" 3 \
+    "restoremark-sim: cannot make a user namespace as an ordinary user: user namespaces are disabled"
+  left userns
 }
 
 interrupted() {
@@ -91,6 +104,7 @@ interrupted() {
 }
 
 unusable_fuse
+no_user_namespace
 interrupted INT
 interrupted TERM
 [ "$failed" = 0 ] && echo "PASS: nothing left, as $(id -u)"
