@@ -27,6 +27,8 @@ std::string why_no_user_namespace(int error) {
       return "user namespaces are disabled or used up here (sysctl user.max_user_namespaces)";
     case EPERM:
       return "a policy forbids them (sysctl kernel.unprivileged_userns_clone, a seccomp filter)";
+    case EINVAL:
+      return "the process has more than one thread (under qemu-user, the emulator's)";
     default:
       return strerror(error);
   }
