@@ -24,7 +24,8 @@ constexpr const char* TITLES[ITEM_COUNT] = {
 
 constexpr size_t LINE_SIZE = 640;
 
-void append(item_result& item, const char* format, va_list arguments) {
+__attribute__((format(printf, 2, 0))) void append(item_result& item, const char* format,
+                                                  va_list arguments) {
   const size_t room = sizeof item.detail - item.length;
   if (room <= 1) return;
   // Every caller starts the list right before; clang-tidy 14 sees it uninitialised on one path
@@ -42,13 +43,15 @@ void append_text(item_result& item, const char* text) {
   item.detail[item.length] = '\0';
 }
 
-void replace(item_result& item, const char* format, va_list arguments) {
+__attribute__((format(printf, 2, 0))) void replace(item_result& item, const char* format,
+                                                   va_list arguments) {
   item.length = 0;
   item.detail[0] = '\0';
   append(item, format, arguments);
 }
 
-void append_note(item_result& item, const char* format, va_list arguments) {
+__attribute__((format(printf, 2, 0))) void append_note(item_result& item, const char* format,
+                                                       va_list arguments) {
   if (item.length > 0) append_text(item, "; ");
   append(item, format, arguments);
 }
