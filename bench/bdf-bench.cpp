@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int32_t LARGE_FONT_GLYPHS = 8192;
+constexpr int32_t kLargeFontGlyphs = 8192;
 
 // One load and release of the font at `path` with the device's reader.
 void load_and_release(const std::string& path) {
@@ -47,7 +47,7 @@ void BM_freetype_load_shipped(benchmark::State& state) {
 BENCHMARK(BM_freetype_load_shipped)->Unit(benchmark::kMicrosecond);
 
 void BM_load_font_large(benchmark::State& state) {
-  const std::string path = bench::large_font_path(LARGE_FONT_GLYPHS);
+  const std::string path = bench::large_font_path(kLargeFontGlyphs);
   // Every load of more than 256 glyphs prints its warning; it goes to /dev/null.
   bench::quiet_stdout quiet;
   run_load_font(state, path);
@@ -55,7 +55,7 @@ void BM_load_font_large(benchmark::State& state) {
 BENCHMARK(BM_load_font_large)->Unit(benchmark::kMicrosecond);
 
 void BM_freetype_load_large(benchmark::State& state) {
-  run_freetype(state, bench::large_font_path(LARGE_FONT_GLYPHS));
+  run_freetype(state, bench::large_font_path(kLargeFontGlyphs));
 }
 BENCHMARK(BM_freetype_load_large)->Unit(benchmark::kMicrosecond);
 

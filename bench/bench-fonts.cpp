@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "build-paths.h"
 #include "font_builder.h"
 
 namespace bench {
@@ -61,7 +62,7 @@ class generated_fonts {
 
 }  // namespace
 
-std::string shipped_font_path() { return RESTOREMARK_SOURCE_DIR "/fonts/6x16.bdf"; }
+std::string shipped_font_path() { return build_paths::kShippedFont; }
 
 std::string large_font_path(int32_t glyphs) {
   static generated_fonts fonts;

@@ -17,12 +17,12 @@
 
 namespace {
 
-constexpr int DEFAULT_RATIO_PAIRS = 501;
+constexpr int kDefaultRatioPairs = 501;
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int pairs = DEFAULT_RATIO_PAIRS;
+  int pairs = kDefaultRatioPairs;
   bool ratio_only = false;
   // Takes this program's own options out before Google Benchmark sees them.
   std::vector<char*> args;

@@ -18,14 +18,14 @@
 
 namespace {
 
-constexpr int32_t DISPLAY_WIDTH = 128;
-constexpr int32_t DISPLAY_HEIGHT = 64;
+constexpr int32_t kDisplayWidth = 128;
+constexpr int32_t kDisplayHeight = 64;
 
 // The banner: 21 characters, a full line of the 128-pixel display.
 void BM_console_line(benchmark::State& state) {
   if (load_font(bench::shipped_font_path().c_str()) != 0) throw std::runtime_error("load_font");
-  std::array<uint8_t, DISPLAY_WIDTH * DISPLAY_HEIGHT / 8> pixels{};
-  mmap_buffer image{pixels.data(), DISPLAY_WIDTH, DISPLAY_HEIGHT, 0, 0};
+  std::array<uint8_t, kDisplayWidth * kDisplayHeight / 8> pixels{};
+  mmap_buffer image{pixels.data(), kDisplayWidth, kDisplayHeight, 0, 0};
   mmap_clear(image);
   for (auto _ : state) {
     lcd_draw_line(image, "K300-RESTOREMARK-V1-0");
@@ -38,8 +38,8 @@ BENCHMARK(BM_console_line);
 
 // The scroll alone.
 void BM_console_scroll(benchmark::State& state) {
-  std::array<uint8_t, DISPLAY_WIDTH * DISPLAY_HEIGHT / 8> pixels{};
-  mmap_buffer image{pixels.data(), DISPLAY_WIDTH, DISPLAY_HEIGHT, 0, 0};
+  std::array<uint8_t, kDisplayWidth * kDisplayHeight / 8> pixels{};
+  mmap_buffer image{pixels.data(), kDisplayWidth, kDisplayHeight, 0, 0};
   for (auto _ : state) {
     lcd_draw_line(image, "");
     benchmark::ClobberMemory();

@@ -22,7 +22,8 @@
 #include "bdf-reader.h"
 #include "freetype-font.h"
 
-#ifdef RESTOREMARK_EXECUTABLE
+#ifdef BENCH_COUNTS_TWIN_RUN
+#include "build-paths.h"
 #include "control.h"
 #include "scenario.h"
 #include "run.h"
@@ -74,17 +75,17 @@ int usage() {
   return 2;
 }
 
-#ifdef RESTOREMARK_EXECUTABLE
+#ifdef BENCH_COUNTS_TWIN_RUN
 // Valgrind's own directory for this machine's tools.
-constexpr const char* VALGRIND_DIR = "/usr/libexec/valgrind";
+constexpr const char* kValgrindDir = "/usr/libexec/valgrind";
 #if defined(__x86_64__)
-constexpr const char* VALGRIND_PLATFORM = "amd64-linux";
+constexpr const char* kValgrindPlatform = "amd64-linux";
 #elif defined(__aarch64__)
-constexpr const char* VALGRIND_PLATFORM = "arm64-linux";
+constexpr const char* kValgrindPlatform = "arm64-linux";
 #elif defined(__arm__)
-constexpr const char* VALGRIND_PLATFORM = "arm-linux";
+constexpr const char* kValgrindPlatform = "arm-linux";
 #else
-constexpr const char* VALGRIND_PLATFORM = "x86-linux";
+constexpr const char* kValgrindPlatform = "x86-linux";
 #endif
 
 // The device program's successful run in the twin, under callgrind. The twin
@@ -98,9 +99,9 @@ constexpr const char* VALGRIND_PLATFORM = "x86-linux";
 int twin_run(int argc, char** argv) {
   if (argc < 3) return usage();
   const std::string out_dir = argv[2];
-  const std::string tool = std::string(VALGRIND_DIR) + "/callgrind-" + VALGRIND_PLATFORM;
+  const std::string tool = std::string(kValgrindDir) + "/callgrind-" + kValgrindPlatform;
   twin::RunOptions options;
-  options.sandbox.read_only_paths = {"/usr/bin/env", "/usr/bin/valgrind.bin", VALGRIND_DIR};
+  options.sandbox.read_only_paths = {"/usr/bin/env", "/usr/bin/valgrind.bin", kValgrindDir};
   options.sandbox.writable_paths = {out_dir};
   options.sandbox.wrapper = {"/usr/bin/env", "VALGRIND_LAUNCHER=/usr/bin/valgrind.bin",
                              std::string("LD_PRELOAD=") + twin_control::kPreload, tool,
@@ -110,7 +111,7 @@ int twin_run(int argc, char** argv) {
 
   const auto scenario = twin::preset("success");
   if (!scenario) return usage();
-  const twin::RunResult result = twin::run(RESTOREMARK_EXECUTABLE, *scenario, options);
+  const twin::RunResult result = twin::run(build_paths::kProgram, *scenario, options);
   fputs(result.err.c_str(), stderr);
   fputs(result.out.c_str(), stdout);
   printf("exit status %d, %zu display frames, %zu sleeps\n", result.exit_status,
@@ -124,7 +125,7 @@ int twin_run(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc < 2) return usage();
   const std::string mode = argv[1];
-#ifdef RESTOREMARK_EXECUTABLE
+#ifdef BENCH_COUNTS_TWIN_RUN
   if (mode == "twin-run") return twin_run(argc, argv);
 #endif
   if (argc != 3) return usage();

@@ -13,7 +13,7 @@ namespace {
 
 using clock = std::chrono::steady_clock;
 
-constexpr int WARM_UP_PAIRS = 20;
+constexpr int kWarmUpPairs = 20;
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -39,7 +39,7 @@ double time_freetype_us(freetype_library& library, const std::string& path) {
 load_comparison compare_loads(const std::string& path, int pairs) {
   if (pairs < 1) throw std::invalid_argument("at least one pair");
   freetype_library library;
-  for (int i = 0; i < WARM_UP_PAIRS; ++i) {
+  for (int i = 0; i < kWarmUpPairs; ++i) {
     time_ours_us(path);
     time_freetype_us(library, path);
   }

@@ -4,7 +4,9 @@
 # one, since binfmt_misc is not assumed) and the twin's scenario tests, which
 # drive the ARM program from the host. Included where those are needed.
 
-set(RESTOREMARK_HOST_BUILD_DIR "${PROJECT_SOURCE_DIR}/build/default" CACHE PATH
+include(${CMAKE_CURRENT_LIST_DIR}/PresetBuilds.cmake)
+restoremark_preset_build(default default_host_build)
+set(RESTOREMARK_HOST_BUILD_DIR "${default_host_build}" CACHE PATH
     "Host build of this checkout whose native twin programs a cross build uses")
 
 if(NOT EXISTS "${RESTOREMARK_HOST_BUILD_DIR}/CMakeCache.txt")
@@ -15,17 +17,23 @@ if(NOT EXISTS "${RESTOREMARK_HOST_BUILD_DIR}/CMakeCache.txt")
     "or point RESTOREMARK_HOST_BUILD_DIR at another host build of this checkout.")
 endif()
 
-set(RESTOREMARK_HOST_MSD_TOOL "${RESTOREMARK_HOST_BUILD_DIR}/sim/twin-orvex-msd")
-set(RESTOREMARK_HOST_AUTH_TOOL "${RESTOREMARK_HOST_BUILD_DIR}/sim/twin-orvex-auth")
 set(RESTOREMARK_HOST_TWIN_TESTS "${RESTOREMARK_HOST_BUILD_DIR}/tests/twin/twin_tests")
 set(RESTOREMARK_HOST_SIM "${RESTOREMARK_HOST_BUILD_DIR}/sim/restoremark-sim")
+
+if(TARGET host_twin_tools)
+  return()
+endif()
+# The host build's fake device tools, under the names a host build gives its
+# own, so that $<TARGET_FILE:twin_orvex_msd> names the tool in every build.
+foreach(tool msd auth)
+  add_executable(twin_orvex_${tool} IMPORTED GLOBAL)
+  set_target_properties(twin_orvex_${tool} PROPERTIES
+    IMPORTED_LOCATION "${RESTOREMARK_HOST_BUILD_DIR}/sim/twin-orvex-${tool}")
+endforeach()
 
 # Every build of the cross build brings the host's programs up to date with
 # the checkout first, so that both sides run the same twin: the tools before
 # anything that installs them, the scenario tests and the CLI with the rest.
-if(TARGET host_twin_tools)
-  return()
-endif()
 add_custom_target(host_twin_tools
   COMMAND ${CMAKE_COMMAND} --build "${RESTOREMARK_HOST_BUILD_DIR}"
           --target twin_orvex_msd twin_orvex_auth

@@ -27,7 +27,7 @@ install(TARGETS restoremark restoremark-check
   RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR}
   PERMISSIONS ${restoremark_program_mode}
   COMPONENT device)
-install(FILES ${PROJECT_SOURCE_DIR}/fonts/6x16.bdf
+install(FILES ${RESTOREMARK_SHIPPED_FONT}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/fonts
   PERMISSIONS ${restoremark_data_mode}
   COMPONENT device)

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "bdf-reader.h"
+#include "build-paths.h"
 #include "font.h"
 #include "font_builder.h"
 #include "fuzz_input.h"
@@ -164,7 +165,7 @@ void choose_geometry(fuzz_input& in) {
 }
 
 void choose_font(fuzz_input& in) {
-  static const std::string shipped = read_file(RESTOREMARK_SHIPPED_FONT);
+  static const std::string shipped = read_file(build_paths::kShippedFont);
   font_missing = false;
   switch (in.u8() % 4) {
     case 0:

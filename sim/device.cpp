@@ -28,6 +28,7 @@ twin_settings::Settings settings_of(const Scenario& scenario) {
   s.power_refuses = scenario.power == Power::kRefuses;
   s.real_time = scenario.real_time;
   s.tools_talk = scenario.tools_talk;
+  s.tool_time_ms = scenario.tool_time_ms;
   s.fb_info_refused = scenario.display_info_fails;
   const Geometry& g = scenario.geometry;
   s.xres = g.width;

@@ -1,14 +1,17 @@
 // A device tool of the twin, built twice: as orvex-msd and as orvex-auth
 // (TOOL_NAME). It records the call exactly as it arrived (every argv entry,
-// argv[0] included, and every descriptor it inherited) and then ends as the
-// scenario says for its option: an exit status, or death by a signal.
+// argv[0] included, and every descriptor it inherited), takes the scenario's
+// tool time (recorded in virtual time, waited in real time), and then ends
+// as the scenario says for its option: an exit status, or death by a signal.
 // "--remove PATH" really removes PATH when the answer is success.
 #include <dirent.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "control.h"
 #include "journal-writer.h"
@@ -77,6 +80,15 @@ int main(int argc, char* argv[]) {
   line.number(argc);
   for (int i = 0; i < argc; ++i) line.field(argv[i]);
   line.commit(twin_control::kJournal);
+  if (settings.tool_time_ms > 0) {
+    const long long ns = settings.tool_time_ms * 1000000LL;
+    journal::Writer(journal::kToolTime).number(ns).commit(twin_control::kJournal);
+    if (settings.real_time) {
+      timespec left{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+      while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+      }
+    }
+  }
   // Real tools say what they did on their standard output; the order of
   // everyone's lines then shows.
   if (settings.tools_talk) printf("%s %s: %s\n", TOOL_NAME, option, answer);

@@ -40,6 +40,9 @@ inline constexpr const char* kLost = "lost";         // a record too large to ke
 // Written by the full-system suite's power driver, which stands in for the
 // device's outside any sandbox: an open of /dev/power, with its flags.
 inline constexpr const char* kPowerOpen = "power-open";
+// Written by a fake tool that takes time (a scenario's tool time): how long,
+// in nanoseconds.
+inline constexpr const char* kToolTime = "tool-time";
 
 // Writes to a file descriptor without passing through any wrapper of
 // write(): the preload library wraps write() itself.

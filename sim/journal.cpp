@@ -118,6 +118,8 @@ const std::map<std::string, Decoder, std::less<>>& decoders() {
        [](const Fields& f) -> Record { return f.expect(1), PowerOpen{f.number(0)}; }},
       {journal::kSleep,
        [](const Fields& f) -> Record { return f.expect(1), Sleep{f.number(0) / 1e9}; }},
+      {journal::kToolTime,
+       [](const Fields& f) -> Record { return f.expect(1), ToolTime{f.number(0) / 1e9}; }},
       {journal::kSync, [](const Fields& f) -> Record { return f.expect(0), Sync{}; }},
       {journal::kUsage, [](const Fields& f) -> Record { return f.expect(1), Usage{f.number(0)}; }},
   };
@@ -163,6 +165,7 @@ std::vector<Record> decode_journal(std::string_view text) {
     Record record = decoder->second(Fields(std::move(parts), number));
     std::visit([now](auto& r) { r.time = now; }, record);
     if (const auto* sleep = std::get_if<Sleep>(&record)) now += sleep->seconds;
+    if (const auto* took = std::get_if<ToolTime>(&record)) now += took->seconds;
     records.push_back(std::move(record));
   }
   return records;

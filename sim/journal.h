@@ -1,7 +1,7 @@
 // The reading half of the twin's journal (journal-writer.h writes it): every
 // record of a run as a typed value, in the order it happened, each with the
-// virtual time at which it happened (the seconds of recorded sleeps before
-// it). The decoder is strict: a line that is not a record of a known kind
+// virtual time at which it happened (the seconds of recorded sleeps and tool
+// times before it). The decoder is strict: a line that is not a record of a known kind
 // with its fields, or a record the writer had to drop, fails the decoding.
 #pragma once
 
@@ -35,6 +35,12 @@ struct ToolCall {
   // Not in the tool's record: how waitpid() gave its end to the program
   // ("exit 1", "killed by SIGKILL"), filled in from the child's end.
   std::string ended = "not waited for";
+};
+
+// The time a tool call took before it answered (the scenario's tool time).
+struct ToolTime {
+  double seconds = 0;
+  double time = 0;  // when it started
 };
 
 // A child's end as the program's waitpid() returned it.
@@ -98,7 +104,7 @@ struct Usage {
 };
 
 using Record = std::variant<Loaded, ToolCall, ChildEnd, LedWrite, FbInfo, FbWrite, PowerRequest,
-                            Sleep, Sync, Usage, PowerOpen>;
+                            Sleep, Sync, Usage, PowerOpen, ToolTime>;
 
 double time_of(const Record& record);
 

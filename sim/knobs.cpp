@@ -101,6 +101,8 @@ const std::vector<Knob> kKnobs = {
      [](Scenario& s, std::string_view v) { return tool(s.non_executable_tools, v); }},
     {"--tools-talk", nullptr, "the tools print a line of their own on standard output",
      [](Scenario& s, std::string_view) { return set(s.tools_talk); }},
+    {"--tool-time", "MS", "every tool call takes MS milliseconds before it answers",
+     [](Scenario& s, std::string_view v) { return count(s.tool_time_ms, v, 0, 3600000); }},
     {"--no-package-files", nullptr, "the package files are not on the volume",
      [](Scenario& s, std::string_view) { return s.package_files = false, Result(); }},
     {"--log-blocked", nullptr, "a folder stands where the log file would be created",

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "atlas.h"
+#include "build-paths.h"
 #include "frame-files.h"
 #include "knobs.h"
 #include "report.h"
@@ -68,7 +69,7 @@ struct Cli {
   twin::Scenario scenario;
   std::vector<std::string> knobs;
   twin::RunOptions options;
-  std::string executable = RESTOREMARK_EXECUTABLE;
+  std::string executable = build_paths::kProgram;
   bool preload_set = false;
   bool json = false;
   bool peak_memory = false;

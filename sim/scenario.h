@@ -98,6 +98,8 @@ struct Scenario {
   unsigned max_brightness = 255;   // Linux platform
   std::set<std::string> missing_tools;         // tool names not installed
   std::set<std::string> non_executable_tools;  // installed without execute permission
+  // Every tool call takes this long before it answers.
+  long long tool_time_ms = 0;
   Display display = Display::kWritable;
   Geometry geometry;
   bool display_info_fails = false;     // the screen information request is refused

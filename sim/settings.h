@@ -1,7 +1,7 @@
 // How the twin's device behaves, as the pieces inside the sandbox read it:
 // the power driver's answer, the frame buffer's screen information and how
 // it takes writes, virtual or real time, and how each device tool answers
-// each option. One file of "key=value" lines, written by the twin (or a
+// each option and how long it takes. One file of "key=value" lines, written by the twin (or a
 // device test) and read afresh at every use by the preload library and the
 // fake tools, so that a test can change the device between calls. Its one
 // encoder and one strict decoder are here; both need only the C library.
@@ -34,6 +34,7 @@ struct Settings {
   bool power_refuses = false;
   bool real_time = false;
   bool tools_talk = false;
+  long long tool_time_ms = 0;  // every tool call takes this long before it answers
   bool fb_info_refused = false;
   unsigned xres = 128, yres = 64, xres_virtual = 128, yres_virtual = 64, bits_per_pixel = 1;
   long fb_takes = -1;       // bytes the display takes per write; -1: all offered
@@ -78,6 +79,7 @@ inline bool write_settings(const Settings& s, const char* path) {
   fprintf(file, "power=%s\n", s.power_refuses ? "refuse" : "accept");
   fprintf(file, "time=%s\n", s.real_time ? "real" : "virtual");
   fprintf(file, "tools=%s\n", s.tools_talk ? "talk" : "quiet");
+  if (s.tool_time_ms != 0) fprintf(file, "tools.time=%lld\n", s.tool_time_ms);
   fprintf(file, "fb.info=%s\n", s.fb_info_refused ? "refuse" : "answer");
   fprintf(file, "fb.geometry=%u %u %u %u %u\n", s.xres, s.yres, s.xres_virtual, s.yres_virtual,
           s.bits_per_pixel);
@@ -146,6 +148,9 @@ inline bool line(const char* key, const char* value, Settings* s) {
   if (strcmp(key, "power") == 0) return choice(value, "accept", "refuse", &s->power_refuses);
   if (strcmp(key, "time") == 0) return choice(value, "virtual", "real", &s->real_time);
   if (strcmp(key, "tools") == 0) return choice(value, "quiet", "talk", &s->tools_talk);
+  if (strcmp(key, "tools.time") == 0) {
+    return number(v, 0, 3600000, &s->tool_time_ms) && *v == '\0';
+  }
   if (strcmp(key, "fb.info") == 0) return choice(value, "answer", "refuse", &s->fb_info_refused);
   if (strcmp(key, "fb.geometry") == 0) return geometry(value, s);
   if (strcmp(key, "fb.takes") == 0) {

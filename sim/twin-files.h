@@ -19,8 +19,8 @@ struct TwinFiles {
 TwinFiles default_twin_files();
 
 // The preload library for programs of `arch`: this build's own for the host;
-// for ARM the one that the checkout's ARM build made (build/armhf, else
-// build/armhf-release; likewise for aarch64), or empty when there is none.
+// for ARM the one that the checkout's build of the ARM preset made (armhf,
+// else armhf-release; likewise for aarch64), or empty when there is none.
 std::filesystem::path built_preload(Arch arch);
 
 }  // namespace twin

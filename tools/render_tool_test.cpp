@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "build-paths.h"
+#include "files.h"
 #include "font_builder.h"
 
 namespace {
@@ -39,13 +39,6 @@ std::string shell_quoted(const std::string& arg) {
   return text + "'";
 }
 
-std::string read_text(const std::string& path) {
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 class RenderToolTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -58,13 +51,13 @@ class RenderToolTest : public testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   Result run(const std::vector<std::string>& args) const {
-    std::string command = shell_quoted(RENDER_TOOL);
+    std::string command = shell_quoted(build_paths::kRenderTool);
     for (const std::string& arg : args) {
       command += " " + shell_quoted(arg);
     }
     const std::string log = dir_ + "/log.txt";
     const int raw = std::system((command + " >" + shell_quoted(log) + " 2>&1").c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text(log)};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, support::read_file(log)};
   }
 
   Decoded decode() const {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "build-paths.h"
 #include "font.h"
 #include "mmap.h"
 #include "png-writer.h"
@@ -25,7 +26,7 @@ constexpr int kUsageError = 2;
 
 int main(int argc, char** argv) {
   render_options options;
-  options.font = RESTOREMARK_DEFAULT_FONT;
+  options.font = build_paths::kShippedFont;
   std::string error;
   if (!parse_render_options(argc - 1, argv + 1, options, error)) {
     std::fprintf(stderr, "restoremark-render: %s\n%s", error.c_str(), kRenderUsage);

@@ -1,14 +1,16 @@
 """Checks one scenario's results (build/system/results/NAME) against what the
-program does on the stock kernel (system/expected/NAME): standard output and
+program does on its boot's kernel (system/expected/NAME): standard output and
 exit status, nothing on standard error, the tool calls, the power requests,
-the LEDs' final states and the sequence of their line changes, the display
-memory and geometry, and the files left on the volume, byte for byte."""
+the LEDs' final states, the sequence of their line changes and a blink, the
+display memory and geometry, the panel, and the files left on the volume,
+byte for byte."""
 import difflib
 import fnmatch
+import re
 import sys
 from typing import Callable
 
-from . import screen
+from . import panel, screen, trace
 from .layout import Layout
 from .results import BootResults, Results, read_text, read_volume
 from .scenarios import Scenario
@@ -25,11 +27,47 @@ def _fb_rows(results: Results) -> str:
     return "".join(line + "\n" for line in screen.set_rows(memory, geometry))
 
 
+def _panel_rows(results: Results) -> str:
+    return "".join(line + "\n" for line in panel.set_rows(results.panel()))
+
+
 # Expected files that the results give only through a reading of theirs.
 _DERIVED: dict[str, Callable[[Results], str]] = {
     "led-events": _led_events,
     "fb-rows": _fb_rows,
+    "panel-rows": _panel_rows,
 }
+
+# A line of an expected "blink" file.
+_BLINK = re.compile(r"(\S+) blinks (\d+) ms ±(\d+) ms, at least (\d+) phases, then steady (on|off)")
+
+
+def _blink_problems(expected: str, results: Results) -> list[str]:
+    """Each line of `expected` names an LED whose line the kernel's timer
+    toggled every PERIOD ms (within the tolerance) for at least as many
+    phases, and which the program then set steadily on or off."""
+    problems = []
+    try:
+        events = results.led_events()
+    except OSError as error:
+        return [f"blink: no LED trace ({error})"]
+    for line in expected.splitlines():
+        match = _BLINK.fullmatch(line)
+        if match is None:
+            problems.append(f"blink: not a blink line: {line!r}")
+            continue
+        led, period, tolerance, least, end = match.groups()
+        seen = trace.blink(events, led)
+        shown = ", ".join(f"{p:.0f}" for p in seen.phases) or "none"
+        off_period = [p for p in seen.phases if abs(p - int(period)) > int(tolerance)]
+        if len(seen.phases) < int(least) or off_period or not seen.alternates:
+            problems.append(f"blink: {led}: phases by the kernel's timer {shown} ms; expected at "
+                            f"least {least} of {period} ms ±{tolerance} ms, each changing the line")
+        if not seen.after or seen.after[-1].value != (end == "on"):
+            problems.append(f"blink: {led} after the blink: "
+                            + (" ".join(f"set {e.value}" for e in seen.after) or "no set")
+                            + f"; expected it set steadily {end}")
+    return problems
 
 
 def _volume_text(files: list[tuple[str, bytes]] | None) -> str:
@@ -64,7 +102,7 @@ def _seen(results: Results, name: str) -> str:
     if name in _DERIVED:
         try:
             return _DERIVED[name](results)
-        except OSError as error:  # a file it is derived from is missing
+        except (OSError, panel.PanelError) as error:  # a file it is derived from is missing or bad
             return f"(absent: {error})\n"
     return results.text(name, "(absent)\n")
 
@@ -83,11 +121,15 @@ def check(layout: Layout, scenario: Scenario) -> int:
         if item.name == "volume":
             problems += _differences("volume", _volume_text(read_volume(item)),
                                      _volume_text(results.volume()))
+        elif item.name == "blink":
+            problems += _blink_problems(read_text(item), results)
         else:
             problems += _differences(item.name, read_text(item), _seen(results, item.name))
-    display_files = [name for name in ("fb-info", "fb-memory") if results.has(name)]
+    display_files = [name for name in ("fb-info", "fb-memory", "panel.ppm") if results.has(name)]
     if not scenario.display and display_files:
         problems.append(f"LED mode, yet the results hold {', '.join(display_files)}")
+    if scenario.display and not results.has("panel.ppm"):
+        problems.append("display mode, yet no panel.ppm: the host took no screendump")
     for problem in problems:
         print(f"{scenario.name}: {problem}")
     if not problems:
@@ -96,16 +138,28 @@ def check(layout: Layout, scenario: Scenario) -> int:
     return 1 if problems else 0
 
 
+def _panel_measurement(seen: BootResults) -> str:
+    """Where the panel showed probe-platform's test image: bit 7 of byte 0
+    and bit 0 of byte 15, the first row's first and last pixels in memory
+    order."""
+    try:
+        row = seen.probe_panel()[0]
+    except (OSError, panel.PanelError) as error:
+        return f"panel: no reading of the test image ({error})\n"
+    return f"panel row 0 with byte 0 = 0x80 and byte 15 = 0x01: pixels set at {panel.set_pixels(row)}\n"
+
+
 def check_platform(layout: Layout, boot: str) -> int:
-    """The boot's measurements of the stock kernel (probe-platform) against
-    system/expected/platform/BOOT."""
+    """The boot's measurements of its kernel (probe-platform, and the panel
+    with its test image) against system/expected/platform/BOOT."""
     seen = BootResults(layout, boot)
     expected = layout.expected / "platform" / boot
     if not seen.has("guest/platform"):
         print(f"{boot}: no platform measurements in {seen.folder / 'guest' / 'platform'}")
         return 1
+    measured = seen.guest("platform") + _panel_measurement(seen)
     problems = _differences("platform", read_text(expected) if expected.exists() else "(absent)\n",
-                            seen.guest("platform"))
+                            measured)
     for problem in problems:
         print(f"{boot}: {problem}")
     if not problems:

@@ -1,11 +1,12 @@
 """After a boot: the guest's results archive unpacked into
 build/system/results/NAME, each with its volume read back, its `tools` and
 `power` files read from its journal by the twin's decoder (system-twin),
-the boot's serial log and the boot's name."""
+the panel as qemu showed it at the scenario's end (display mode), the boot's
+serial log and the boot's name."""
 import shutil
 from pathlib import Path
 
-from . import volumes
+from . import panel, volumes
 from .layout import Layout
 from .process import run
 from .scenarios import Boot
@@ -19,6 +20,18 @@ def clear(layout: Layout, boot: Boot) -> None:
     boot that fails."""
     for scenario in boot.scenarios:
         shutil.rmtree(layout.results / scenario.name, ignore_errors=True)
+
+
+def _keep_panel(screendump: Path, target: Path) -> None:
+    """The scenario's screendump as panel.ppm and, when it reads as a panel,
+    panel.png beside it (the checks say why one does not)."""
+    if not screendump.exists():
+        return
+    shutil.copyfile(screendump, target / "panel.ppm")
+    try:
+        panel.write_png(panel.rows(screendump.read_bytes()), target / "panel.png")
+    except panel.PanelError:
+        pass
 
 
 def collect(layout: Layout, boot: Boot, boot_dir: Path) -> list[str]:
@@ -40,6 +53,7 @@ def collect(layout: Layout, boot: Boot, boot_dir: Path) -> list[str]:
         shutil.move(source, target)
         shutil.copyfile(boot_dir / "console", target / "console")
         volumes.read_back(boot_dir / "volumes.img", index, target / "volume")
+        _keep_panel(boot_dir / "panels" / f"{scenario.name}.ppm", target)
         (target / "boot").write_text(boot.name + "\n")
         collected.append(target)
     if collected:

@@ -1,19 +1,25 @@
 """The guest's root file system: busybox, the kernel modules the device's
 drivers need, the C library, the device program with its font, the fake
 device tools (the twin's own, built for armhf) and the other guest
-helpers. One base archive for every boot; each boot appends its plan (the
-kernel unpacks concatenated archives)."""
+helpers. One base archive for every boot; each boot appends its plan, and a
+contract boot the reference drivers (the kernel unpacks concatenated
+archives)."""
 import re
 from pathlib import Path
 
 from . import cpio, packages
 from .layout import Layout
-from .scenarios import Scenario
+from .scenarios import CONTRACT, Boot
 
 # Modules loaded by the init script; their dependencies come along.
-MODULES = ["virtio_mmio", "virtio_blk", "fat", "vfat", "nls_cp437", "nls_ascii",
-           "nls_utf8", "leds-gpio", "ledtrig-timer", "cuse"]
+MODULES = ["virtio_mmio", "virtio_blk", "virtio_console", "fat", "vfat", "nls_cp437",
+           "nls_ascii", "nls_utf8", "leds-gpio", "ledtrig-timer", "cuse"]
 HELPERS = ["orvex-msd", "orvex-auth", "fb-info", "power-daemon"]
+SCRIPTS = ["run-scenario", "probe-platform", "ask-host"]
+# The reference drivers of a contract boot (scripts/build-drivers builds
+# them), loaded by the init script in this order from REFERENCE_FOLDER.
+REFERENCE_MODULES = ["fb-whole-image.ko", "leds-gpio-blink.ko"]
+REFERENCE_FOLDER = "lib/modules/contract"
 TRIPLET = "arm-linux-gnueabihf"
 
 
@@ -53,7 +59,7 @@ def build(layout: Layout, program: Path, helpers: Path, target: Path) -> package
     _add_file(archive, "bin/busybox", packages.busybox(layout), 0o755)
     archive.symlink("bin/sh", "busybox")
     _add_file(archive, "init", layout.system / "guest" / "init", 0o755)
-    for script in ["run-scenario", "probe-platform"]:
+    for script in SCRIPTS:
         _add_file(archive, f"usr/bin/{script}", layout.system / "guest" / script, 0o755)
     for helper in HELPERS:
         _add_file(archive, f"usr/bin/{helper}", helpers / helper, 0o755)
@@ -82,13 +88,21 @@ def build(layout: Layout, program: Path, helpers: Path, target: Path) -> package
     return kernel
 
 
-def plan(scenarios: list[Scenario], settings: Path) -> bytes:
-    """The archive that tells the guest which scenarios to run and how: for
-    each, what run-scenario sets up and the twin's settings file (in
-    `settings`, by name) that its tools and power driver answer by."""
+def plan(boot: Boot, settings: Path, drivers: Path | None) -> bytes:
+    """The archive that tells the guest which drivers to load and which
+    scenarios to run and how: for each, what run-scenario sets up and the
+    twin's settings file (in `settings`, by name) that its tools and power
+    driver answer by. A contract boot's archive holds the reference drivers
+    from the folder `drivers`."""
     archive = cpio.Archive()
-    archive.file("plan/order", "".join(s.name + "\n" for s in scenarios).encode())
-    for index, scenario in enumerate(scenarios, 1):
+    archive.file("plan/drivers", (boot.board.drivers + "\n").encode())
+    if boot.board.drivers == CONTRACT:
+        if drivers is None:
+            raise RuntimeError(f"boot {boot.name} needs the reference drivers: give their folder")
+        for module in REFERENCE_MODULES:
+            _add_file(archive, f"{REFERENCE_FOLDER}/{module}", drivers / module)
+    archive.file("plan/order", "".join(s.name + "\n" for s in boot.scenarios).encode())
+    for index, scenario in enumerate(boot.scenarios, 1):
         folder = f"plan/{scenario.name}"
         archive.directory(folder)
         setup = {

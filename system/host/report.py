@@ -2,11 +2,12 @@
 output and exit status, the tool calls, the LED timeline as the kernel traced
 it and the LEDs' final states, the display memory (the visible screen and
 every page beyond it that holds a set bit, as text art and PNG files under
-build/system/frames/NAME), the power requests, the volume and the log."""
+build/system/frames/NAME) next to the panel as qemu showed it, the power
+requests, the volume and the log."""
 import shutil
 from pathlib import Path
 
-from . import png, screen
+from . import panel, png, screen
 from .layout import Layout
 from .results import BootResults, Results
 from .scenarios import Scenario
@@ -26,7 +27,7 @@ def _led_timeline(results: Results) -> str:
         return "  (no LED line changed)"
     start = events[0].seconds
     return "\n".join(f"  {1000 * (e.seconds - start):9.1f} ms  {e.led} {'on' if e.value else 'off'}"
-                     + ("  (timer trigger)" if e.by_timer else "") for e in events)
+                     + ("  (the kernel's blink timer)" if e.by_timer else "") for e in events)
 
 
 def _display(results: Results, frames: Path) -> str:
@@ -47,10 +48,27 @@ def _display(results: Results, frames: Path) -> str:
         png.write(picture, rows)
         lines.append(f"  page {index}, bytes {index * size}-{index * size + len(page) - 1} ({where}), {picture}:")
         lines += ["    " + row for row in rows]
+        if index == 0:
+            lines += _panel(results, rows)
     last = (shown[-1][0] + 1) * size
     if last < len(memory):
         lines.append(f"  bytes {last}-{len(memory) - 1}: all zero")
     return "\n".join(lines)
+
+
+def _panel(results: Results, screen_rows: list[str]) -> list[str]:
+    """The panel at the scenario's end, as qemu's screendump showed it, next
+    to the visible screen's memory (`screen_rows`)."""
+    try:
+        rows = results.panel()
+    except OSError:
+        return ["  the panel: no screendump"]
+    except panel.PanelError as error:
+        return [f"  the panel: {results.folder / 'panel.ppm'} is no panel's picture: {error}"]
+    where = f"  the panel as qemu shows it ({results.folder / 'panel.png'})"
+    if rows == screen_rows:
+        return [where + ": the same pixels as page 0 (each byte read bit 7 leftmost)"]
+    return [where + ", beside page 0:"] + [f"    {shown}  {memory}" for shown, memory in zip(rows, screen_rows)]
 
 
 def _volume_listing(files: list[tuple[str, bytes]] | None) -> str:

@@ -3,7 +3,7 @@ build/system/results/NAME, per boot build/system/boots/BOOT (system/README.md
 lists their files). The one reader of them, for the checks and the report."""
 from pathlib import Path
 
-from . import screen, trace
+from . import panel, screen, trace
 from .layout import Layout
 
 
@@ -38,8 +38,9 @@ class Files:
 
 
 class BootResults(Files):
-    """A boot's folder: `seconds` (qemu's wall time) and what the guest
-    measured once per boot in guest/: `gpio`, `times`, `platform`, `dmesg`."""
+    """A boot's folder: `seconds` (qemu's wall time), what the guest
+    measured once per boot in guest/: `gpio`, `times`, `platform`, `dmesg`,
+    and the panel as qemu showed it then, panels/probe.ppm."""
 
     def __init__(self, layout: Layout, name: str) -> None:
         super().__init__(layout.boots / name)
@@ -47,6 +48,11 @@ class BootResults(Files):
 
     def guest(self, name: str, absent: str | None = None) -> str:
         return Files(self.folder / "guest").text(name, absent)
+
+    def probe_panel(self) -> list[str]:
+        """The panel with probe-platform's test image. OSError when there is
+        no screendump, panel.PanelError when it is not a panel's."""
+        return panel.rows((self.folder / "panels" / "probe.ppm").read_bytes())
 
 
 class Results(Files):
@@ -73,6 +79,11 @@ class Results(Files):
     def display(self) -> tuple[screen.Geometry, bytes]:
         """The display's geometry and its whole memory. OSError in LED mode."""
         return screen.Geometry.parse(self.text("fb-info")), (self.folder / "fb-memory").read_bytes()
+
+    def panel(self) -> list[str]:
+        """The panel's pixel rows at the scenario's end. OSError when there is
+        no screendump (LED mode), panel.PanelError when it is not a panel's."""
+        return panel.rows((self.folder / "panel.ppm").read_bytes())
 
     def volume(self) -> list[tuple[str, bytes]] | None:
         return read_volume(self.folder / "volume")

@@ -1,14 +1,20 @@
-"""Runs one boot: the base root file system and this boot's plan, the board's
-device tree with this boot's display memory, a fresh volume per scenario, and
-the guest under a time limit; then its results are collected."""
+"""Runs one boot: the base root file system and this boot's plan (with the
+reference drivers on a contract boot), the board's device tree with this
+boot's display memory and LED driver, a fresh volume per scenario, and the
+guest under a time limit, with the host answering its requests on the host
+line; then its results are collected."""
 import fcntl
+import re
 import shutil
+import tempfile
 import time
 from pathlib import Path
 
-from . import board, collect, initramfs, packages, qemu, scenarios, volumes
+from . import board, channel, collect, initramfs, packages, qemu, scenarios, volumes
 from .layout import Layout
-from .process import CommandError, CommandTimedOut
+from .process import CommandError, CommandTimedOut, run
+
+MODINFO_SECONDS = 60
 
 BOOT_SECONDS = 90          # time limit for boot, set-up and power-off ...
 SCENARIO_SECONDS = 45      # ... and for each scenario (the program waits 10 s)
@@ -25,37 +31,85 @@ def _base_initramfs(layout: Layout, program: Path, helpers: Path) -> tuple[packa
         return kernel, target.read_bytes()
 
 
-def run_boot(layout: Layout, boot: scenarios.Boot, program: Path, helpers: Path) -> list[str]:
-    """Returns a list of problems (empty when every scenario has results)."""
-    for needed in [program, layout.twin] + [helpers / h for h in initramfs.HELPERS]:
-        if not needed.is_file():
-            return [f"{needed} is missing: build it first (scripts/test-system does)"]
+def _screendump(monitor: qemu.Monitor, folder: Path) -> channel.Handler:
+    """The guest's "screendump NAME": the panel as it is now, into
+    folder/NAME.ppm."""
+    def handler(words: list[str]) -> None:
+        if len(words) != 1 or not re.fullmatch(r"[A-Za-z0-9_-][A-Za-z0-9._-]*", words[0]):
+            raise ValueError("screendump takes one name of letters, digits, '.', '_' and '-'")
+        folder.mkdir(exist_ok=True)
+        monitor.screendump(folder / f"{words[0]}.ppm")
+    return handler
+
+
+def _drivers_problems(drivers: Path, release: str) -> list[str]:
+    """The reference drivers must be built for the kernel the guest boots."""
+    problems = []
+    for module in initramfs.REFERENCE_MODULES:
+        built_for = run(["modinfo", "-F", "vermagic", drivers / module],
+                        timeout=MODINFO_SECONDS).stdout.split()[:1]
+        if built_for != [release]:
+            problems.append(f"{drivers / module} is built for {' '.join(built_for) or 'no kernel'}, "
+                            f"the guest boots {release} (scripts/build-drivers --image its package)")
+    return problems
+
+
+def _run_qemu(boot: scenarios.Boot, boot_dir: Path, kernel: packages.Kernel,
+              limit: float) -> tuple[str, list[str]]:
+    """Runs the guest, its monitor and host line on sockets of a private
+    folder (a socket's path must be short); returns qemu's exit status and
+    the problems."""
+    problems = []
+    with tempfile.TemporaryDirectory(prefix="restoremark-system-") as sockets:
+        monitor = qemu.Monitor(Path(sockets) / "monitor")
+        line = channel.HostChannel(Path(sockets) / "host",
+                                   {"screendump": _screendump(monitor, boot_dir / "panels")})
+        try:
+            with line:
+                status = str(qemu.boot(kernel.image, boot_dir / "initrd", boot_dir / "board.dtb",
+                                       boot_dir / "volumes.img", boot_dir / "results.img",
+                                       boot_dir / "console", limit, monitor.qemu_args() + line.qemu_args()))
+            if status != "0":
+                problems.append(f"boot {boot.name}: qemu exited with {status}")
+        except CommandTimedOut:
+            status = "none: killed at the time limit"
+            problems.append(f"boot {boot.name}: the guest did not power off within {limit} s")
+    problems += [f"boot {boot.name}: the host could not do {p}" for p in line.problems]
+    return status, problems
+
+
+def run_boot(layout: Layout, boot: scenarios.Boot, program: Path, helpers: Path,
+             drivers: Path | None) -> list[str]:
+    """Returns a list of problems (empty when every scenario has results).
+    `drivers` is the folder of the reference drivers, for a contract boot."""
+    needed = [program, layout.twin] + [helpers / h for h in initramfs.HELPERS]
+    if boot.board.drivers == scenarios.CONTRACT:
+        if drivers is None:
+            return [f"boot {boot.name} runs on the reference drivers: give their folder (--drivers)"]
+        needed += [drivers / module for module in initramfs.REFERENCE_MODULES]
+    for item in needed:
+        if not item.is_file():
+            return [f"{item} is missing: build it first (scripts/test-system does)"]
     collect.clear(layout, boot)
     kernel, base = _base_initramfs(layout, program, helpers)
+    if drivers is not None and boot.board.drivers == scenarios.CONTRACT:
+        if wrong := _drivers_problems(drivers, kernel.release):
+            return wrong
     boot_dir = layout.boots / boot.name
     shutil.rmtree(boot_dir, ignore_errors=True)
     (boot_dir / "settings").mkdir(parents=True)
     names = [s.name for s in boot.scenarios]
     scenarios.load(layout, names, settings=boot_dir / "settings")
-    (boot_dir / "initrd").write_bytes(base + initramfs.plan(boot.scenarios, boot_dir / "settings"))
+    (boot_dir / "initrd").write_bytes(base + initramfs.plan(boot, boot_dir / "settings", drivers))
     board.build(boot.board, kernel.board_dtb, layout.system / "device-board.dtsi",
                 boot_dir / "board.dtb")
     volumes.make(boot_dir / "volumes.img", len(boot.scenarios))
     with open(boot_dir / "results.img", "wb") as results:
         results.truncate(RESULTS_BYTES)
 
-    problems = []
     limit = BOOT_SECONDS + SCENARIO_SECONDS * len(boot.scenarios)
     started = time.monotonic()
-    try:
-        status = str(qemu.boot(kernel.image, boot_dir / "initrd", boot_dir / "board.dtb",
-                               boot_dir / "volumes.img", boot_dir / "results.img",
-                               boot_dir / "console", limit))
-        if status != "0":
-            problems.append(f"boot {boot.name}: qemu exited with {status}")
-    except CommandTimedOut:
-        status = "none: killed at the time limit"
-        problems.append(f"boot {boot.name}: the guest did not power off within {limit} s")
+    status, problems = _run_qemu(boot, boot_dir, kernel, limit)
     seconds = time.monotonic() - started
     (boot_dir / "seconds").write_text(f"{seconds:.1f}\n")
     print(f"boot {boot.name}: {len(boot.scenarios)} scenarios, qemu ran {seconds:.1f} s, "

@@ -15,15 +15,22 @@ class ScenarioError(Exception):
     pass
 
 
+# The kernel's drivers a boot runs on: Debian's stock ones, or the reference
+# drivers of the platform contract (drivers/) loaded into the same kernel.
+STOCK = "stock"
+CONTRACT = "contract"
+
+
 @dataclass(frozen=True)
 class Board:
     """What a boot's guest is made with, the same for each of its scenarios:
     a new kind of boot is a field here (and in its name)."""
     fb_memory: int  # the display memory, bytes
+    drivers: str = STOCK
 
     @property
     def name(self) -> str:
-        return f"fb-{self.fb_memory}"
+        return ("" if self.drivers == STOCK else f"{self.drivers}-") + f"fb-{self.fb_memory}"
 
 
 @dataclass(frozen=True)
@@ -34,10 +41,11 @@ class Scenario:
     fb_memory: int
     led_trigger: str        # the trigger every LED has selected at start
     power: str              # accept, refuse or missing
+    platform: str = "linux"  # the twin's platform: linux (stock drivers) or device (the contract's)
 
     @property
     def board(self) -> Board:
-        return Board(self.fb_memory)
+        return Board(self.fb_memory, CONTRACT if self.platform == "device" else STOCK)
 
 
 @dataclass
@@ -58,7 +66,7 @@ def parse(text: str) -> list[Scenario]:
         try:
             scenarios.append(Scenario(fields["name"], tuple(fields["knobs"].split()),
                                       fields["display"] == "yes", int(fields["fb-memory"]),
-                                      fields["led-trigger"], fields["power"]))
+                                      fields["led-trigger"], fields["power"], fields["platform"]))
         except (KeyError, ValueError) as error:
             raise ScenarioError(f"system-twin gave a line without {error}: {line!r}") from None
     return scenarios
@@ -82,16 +90,17 @@ def load(layout: Layout, names: list[str], settings: Path | None = None) -> list
 
 def boots(scenarios: list[Scenario]) -> list[Boot]:
     """Display scenarios share a boot when their boards are the same; LED
-    scenarios, which do not use the display, then join whichever boot has the
-    fewest scenarios so far, to keep the boots (run side by side) about as
-    long."""
+    scenarios, which do not use the display, then join whichever boot on the
+    same drivers has the fewest scenarios so far, to keep the boots (run side
+    by side) about as long."""
     grouped: dict[Board, Boot] = {}
     for scenario in scenarios:
         if scenario.display:
             grouped.setdefault(scenario.board, Boot(scenario.board)).scenarios.append(scenario)
     for scenario in scenarios:
         if not scenario.display:
-            if not grouped:
-                grouped[scenario.board] = Boot(scenario.board)
-            min(grouped.values(), key=lambda boot: len(boot.scenarios)).scenarios.append(scenario)
+            same = [boot for boot in grouped.values() if boot.board.drivers == scenario.board.drivers]
+            if not same:
+                same = [grouped.setdefault(scenario.board, Boot(scenario.board))]
+            min(same, key=lambda boot: len(boot.scenarios)).scenarios.append(scenario)
     return list(grouped.values())

@@ -33,3 +33,21 @@ def events(trace_text: str, names: dict[int, str]) -> list[Event]:
             found.append(Event(float(match.group(2)), names.get(gpio, f"gpio-{gpio}"),
                                int(match.group(5)), in_interrupt))
     return found
+
+
+class Blink(NamedTuple):
+    """One LED's blink as the kernel's timer made it."""
+    phases: list[float]   # ms between successive sets by the timer
+    alternates: bool      # each of those sets changed the line
+    after: list[Event]    # the LED's sets after the timer's last one
+
+
+def blink(events: list[Event], led: str) -> Blink:
+    mine = [e for e in events if e.led == led]
+    by_timer = [i for i, e in enumerate(mine) if e.by_timer]
+    if not by_timer:
+        return Blink([], True, mine)
+    timed = [mine[i] for i in by_timer]
+    return Blink([1000 * (b.seconds - a.seconds) for a, b in zip(timed, timed[1:])],
+                 all(a.value != b.value for a, b in zip(timed, timed[1:])),
+                 mine[by_timer[-1] + 1:])

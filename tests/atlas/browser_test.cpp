@@ -13,9 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "build-paths.h"
+#include "files.h"
 
 namespace fs = std::filesystem;
 
@@ -24,13 +26,6 @@ namespace {
 constexpr const char* kChromium = "/usr/bin/chromium";
 constexpr int kWidth = 1280;
 constexpr int kHeight = 1600;
-
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Runs a shell command; its standard output, and its exit status in `status`.
 std::string output_of(const std::string& command, int& status) {
@@ -52,7 +47,7 @@ size_t processes_with(const std::string& marker) {
   size_t count = 0;
   std::error_code ec;
   for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
-    count += slurp(it->path() / "cmdline").find(marker) != std::string::npos;
+    count += support::read_file(it->path() / "cmdline").find(marker) != std::string::npos;
   }
   return count;
 }
@@ -68,7 +63,7 @@ class AtlasInBrowser : public testing::Test {
     folder_ = name;
     int status = 0;
     const std::string out = output_of(
-        std::string(RESTOREMARK_SIM) + " --atlas " + page_dir().string() + " 2>&1", status);
+        std::string(build_paths::kSim) + " --atlas " + page_dir().string() + " 2>&1", status);
     ASSERT_EQ(status, 0) << out;
   }
   void TearDown() override {
@@ -96,7 +91,7 @@ class AtlasInBrowser : public testing::Test {
         errors.string();
     int status = 0;
     std::string out = output_of(command, status);
-    EXPECT_EQ(status, 0) << command << "\n" << slurp(errors);
+    EXPECT_EQ(status, 0) << command << "\n" << support::read_file(errors);
     // Chromium's helpers end just after it: give them two seconds.
     for (int i = 0; i < 20 && processes_with(profile.string()) > 0; ++i) usleep(100 * 1000);
     EXPECT_EQ(processes_with(profile.string()), 0u) << "Chromium left processes running";
@@ -106,7 +101,7 @@ class AtlasInBrowser : public testing::Test {
   // The page itself has no script: a copy of it gets one that counts, once
   // the page has loaded, the images that loaded with a picture in them.
   void expect_every_image_loaded() {
-    const std::string page = slurp(page_dir() / "index.html");
+    const std::string page = support::read_file(page_dir() / "index.html");
     size_t images = 0;
     for (size_t at = page.find("<img "); at != std::string::npos; at = page.find("<img ", at + 1))
       ++images;

@@ -71,8 +71,7 @@ class Console : public DeviceTest {
 
   // Every push so far, split into images of `size` bytes.
   static std::vector<std::string> frames(size_t size = 1024) {
-    std::ifstream in("/dev/fb0", std::ios::binary);
-    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string all = support::read_file("/dev/fb0");
     std::vector<std::string> out;
     for (size_t offset = 0; offset < all.size(); offset += size)
       out.push_back(all.substr(offset, size));

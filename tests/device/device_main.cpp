@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "build-paths.h"
 #include "user-namespace.h"
 
 namespace {
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
   // buffer's screen information request: start again with it loaded.
   if (getenv("DEVICE_TESTS_PRELOADED") == nullptr) {
     setenv("DEVICE_TESTS_PRELOADED", "1", 1);
-    setenv("LD_PRELOAD", TWIN_PRELOAD, 1);
+    setenv("LD_PRELOAD", build_paths::kPreload, 1);
     execv("/proc/self/exe", argv);
     perror("cannot restart the device tests with the twin's preload library");
     return 1;

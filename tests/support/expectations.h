@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "result.h"
+#include "scenario.h"
 
 namespace expect {
 
@@ -18,6 +19,8 @@ inline const Argv kStart = {"orvex-msd", "--start"};
 inline const Argv kFactory = {"orvex-auth", "--make-factory"};
 inline const Argv kRestore = {"orvex-auth", "--make-restore"};
 inline const Argv kRemove = {"orvex-auth", "--remove", "/usr/local/main-user/install"};
+// A tool's answer that refuses: exit status 1.
+inline constexpr twin::ToolAnswer kRefused{false, 1};
 
 inline const std::string kBanner = "K300-RESTOREMARK-V1-0\n";
 inline const std::string kLog = "K300-RESTOREMARK-V1-0.log";

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "build-paths.h"
 #include "files.h"
 #include "knobs.h"
 
@@ -13,18 +14,18 @@ namespace expect {
 
 std::filesystem::path executable() {
   const char* named = getenv("RESTOREMARK_TWIN_EXECUTABLE");
-  return named != nullptr && *named != '\0' ? named : RESTOREMARK_EXECUTABLE;
+  return named != nullptr && *named != '\0' ? named : build_paths::kProgram;
 }
 
 twin::RunOptions run_options() {
   twin::RunOptions options;
   const char* preload = getenv("RESTOREMARK_TWIN_PRELOAD");
   if (preload != nullptr && *preload != '\0') options.files.preload = preload;
-#ifdef RESTOREMARK_COVERAGE_DIR
   // A coverage build's programs write their counts (.gcda files) beside their
   // objects in the build tree, also from inside the sandbox.
-  options.sandbox.writable_paths.push_back(RESTOREMARK_COVERAGE_DIR);
-#endif
+  if (*build_paths::kCoverageDir != '\0') {
+    options.sandbox.writable_paths.push_back(build_paths::kCoverageDir);
+  }
   return options;
 }
 
@@ -41,9 +42,23 @@ twin::Scenario with_knobs(const std::string& preset_name, const std::vector<std:
   return scenario;
 }
 
+twin::Scenario on_display(const std::string& preset_name, const twin::Geometry& geometry) {
+  auto scenario = preset(preset_name);
+  scenario.geometry = geometry;
+  return scenario;
+}
+
 void expect_exit(const twin::RunResult& r, int status) {
   EXPECT_EQ(r.signal, 0);
   EXPECT_EQ(r.exit_status, status);
+}
+
+void expect_refused_display(const twin::RunResult& r, const std::string& geometry) {
+  expect_exit(r, 1);
+  EXPECT_EQ(r.out, kBanner + "Unsupported display geometry " + geometry + " bits per pixel.\n");
+  EXPECT_EQ(r.log(), kDisplayLine);
+  EXPECT_TRUE(r.frames.empty());
+  EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
 }
 
 void TwinTest::SetUp() {

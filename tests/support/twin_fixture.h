@@ -26,6 +26,8 @@ twin::RunOptions run_options();
 twin::Scenario preset(const std::string& name);
 // A preset with knobs on top, as on the twin's command line.
 twin::Scenario with_knobs(const std::string& preset_name, const std::vector<std::string>& knobs);
+// A preset on a display of another geometry.
+twin::Scenario on_display(const std::string& preset_name, const twin::Geometry& geometry);
 
 class TwinTest : public ::testing::Test {
  public:
@@ -50,5 +52,8 @@ class TwinTest : public ::testing::Test {
 
 // A run ended by exiting with `status`, as the program always does.
 void expect_exit(const twin::RunResult& r, int status);
+// A run on a display whose geometry the console refused (as its message
+// gives it): it ends like one whose display cannot start.
+void expect_refused_display(const twin::RunResult& r, const std::string& geometry);
 
 }  // namespace expect

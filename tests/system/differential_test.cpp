@@ -1,10 +1,12 @@
 // The twin held to a real kernel: each scenario of the full-system suite
-// (system/scenarios) is run again in the twin, on its stock-Linux platform
-// and with the same knobs and the same armhf program, and what both saw is
-// compared: standard output, exit status, tool calls and power requests
-// (both journals, read by the one decoder), the log, the volume, the LEDs'
-// final states and the display memory. The guest's results must be there
-// (scripts/test-system makes them first).
+// (system/scenarios) is run again in the twin, on its platform (linux: the
+// kernel's stock drivers; device: the reference drivers of the platform
+// contract) and with the same knobs and the same armhf program, and what
+// both saw is compared: standard output, exit status, tool calls and power
+// requests (both journals, read by the one decoder), the log, the volume,
+// the LEDs' final states, the display memory and, on the device platform,
+// the panel against the twin's last frame, pixel for pixel. The guest's
+// results must be there (scripts/test-system makes them first).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,8 +14,10 @@
 #include <filesystem>
 #include <sstream>
 
+#include "build-paths.h"
 #include "files.h"
 #include "guest-journal.h"
+#include "guest-panel.h"
 #include "guest-scenario.h"
 #include "run.h"
 
@@ -28,7 +32,7 @@ namespace {
 
 std::vector<guest::Scenario> system_scenarios() {
   try {
-    return guest::load_scenarios(fs::path(RESTOREMARK_SOURCE_DIR) / "system/scenarios");
+    return guest::load_scenarios(fs::path(build_paths::kSourceDir) / "system/scenarios");
   } catch (const guest::ScenarioError& error) {
     // No test then: the system suite's pass pattern turns that into a failure.
     fprintf(stderr, "differential_tests: %s\n", error.what());
@@ -37,14 +41,14 @@ std::vector<guest::Scenario> system_scenarios() {
 }
 
 fs::path results_of(const std::string& name) {
-  return fs::path(RESTOREMARK_SOURCE_DIR) / "build/system/results" / name;
+  return fs::path(build_paths::kSourceDir) / "build/system/results" / name;
 }
 
 // An LED's final state as the guest's "leds" file gives it. A blinking LED's
 // brightness is whatever its blink timer left at the moment it was read: it
 // shows as "*" on both sides.
 std::string led_line(const std::string& name, twin::LedState s) {
-  if (s.trigger == "timer" && s.blinking()) s.brightness = "*";
+  if (s.blinking()) s.brightness = "*";
   return name + " brightness=" + s.brightness + " trigger=" + s.trigger +
          " delay_on=" + s.delay_on + " delay_off=" + s.delay_off;
 }
@@ -66,6 +70,49 @@ std::string guest_led_line(const std::string& line) {
   return led_line(name, s);
 }
 
+// The twin's device LEDs have no trigger (the program never uses one); the
+// reference driver's, as every LED class device, have one, which must have
+// none selected.
+std::string twin_led_line(const std::string& name, twin::LedState s, twin::Platform platform) {
+  if (platform == twin::Platform::kDevice && s.trigger == "-") s.trigger = "none";
+  return led_line(name, s);
+}
+
+// What the reference display driver leaves in a display memory of `size`
+// bytes: every whole-image push at its start, so the last one that landed.
+std::string device_memory(const twin::RunResult& r, size_t size) {
+  std::string memory(size, '\0');
+  if (!r.frames.empty()) memory.replace(0, r.frames.back().bytes.size(), r.frames.back().bytes);
+  return memory;
+}
+
+// The twin's last frame as the panel shows it: blank before any push landed.
+std::vector<std::string> last_screen(const twin::RunResult& r) {
+  if (!r.frames.empty()) return r.frames.back().rows();
+  return std::vector<std::string>(r.geometry.height, std::string(r.geometry.width, '.'));
+}
+
+std::string pixel_differences(const std::vector<std::string>& twin,
+                              const std::vector<std::string>& panel) {
+  if (twin.size() != panel.size() || (!twin.empty() && twin[0].size() != panel[0].size())) {
+    return "the panel is not the size of the twin's screen";
+  }
+  std::string out;
+  size_t count = 0;
+  for (size_t y = 0; y < twin.size(); ++y) {
+    for (size_t x = 0; x < twin[y].size(); ++x) {
+      if (twin[y][x] == panel[y][x]) continue;
+      if (++count <= 5) out += " (" + std::to_string(x) + "," + std::to_string(y) + ")";
+    }
+  }
+  if (count == 0) return "";
+  std::string art = "\nthe rows that differ, twin | panel:\n";
+  for (size_t y = 0; y < twin.size(); ++y) {
+    if (twin[y] != panel[y]) art += std::to_string(y) + " " + twin[y] + " | " + panel[y] + "\n";
+  }
+  return std::to_string(count) + " pixels differ, first" + out + art;
+}
+
 class Differential : public ::testing::TestWithParam<guest::Scenario> {};
 
 TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
@@ -73,9 +120,13 @@ TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
   const fs::path guest = results_of(s.name);
   ASSERT_TRUE(fs::exists(guest / "status"))
       << "no guest results in " << guest << ": scripts/test-system makes them";
+  // The program the guest ran, with the preload library of the same build
+  // (scripts/test-system brings both up to date; another ARM build's may be
+  // stale).
+  const fs::path build = build_paths::kArmhfReleaseBuild;
+  const fs::path program = build / "src/restoremark";
   twin::RunOptions options;
-  options.files.preload = twin::built_preload(twin::Arch::kArmhf);
-  const fs::path program = fs::path(RESTOREMARK_SOURCE_DIR) / "build/armhf-release/src/restoremark";
+  options.files.preload = build / "sim/libtwin-preload.so";
   const twin::RunResult r = twin::run(program, s.twin, options);
 
   EXPECT_EQ(r.out, support::read_file(guest / "stdout"));
@@ -90,15 +141,23 @@ TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
   EXPECT_EQ(r.volume, twin::read_volume(guest / "volume"));
   std::vector<std::string> twin_leds, guest_leds;
   for (size_t i = 0; i < twin::kLeds.size(); ++i) {
-    twin_leds.push_back(led_line(twin::kLeds[i].directory, r.final_leds[i]));
+    twin_leds.push_back(twin_led_line(twin::kLeds[i].directory, r.final_leds[i], r.platform));
   }
   std::istringstream leds(support::read_file(guest / "leds"));
   for (std::string line; std::getline(leds, line);) guest_leds.push_back(guest_led_line(line));
   EXPECT_EQ(twin_leds, guest_leds);
-  if (s.setup.display) {
-    EXPECT_TRUE(r.display_memory == support::read_file(guest / "fb-memory"))
+  if (!s.setup.display) return;
+  const std::string memory = support::read_file(guest / "fb-memory");
+  if (r.platform == twin::Platform::kLinux) {
+    EXPECT_TRUE(r.display_memory == memory)
         << "the display memory differs (" << r.display_memory.size() << " bytes in the twin)";
+    return;
   }
+  EXPECT_TRUE(device_memory(r, memory.size()) == memory)
+      << "the display memory is not the twin's last frame followed by zeros";
+  std::vector<std::string> panel;
+  ASSERT_NO_THROW(panel = guest::panel_rows(support::read_file(guest / "panel.ppm")));
+  EXPECT_EQ(pixel_differences(last_screen(r), panel), "");
 }
 
 std::string test_name(const ::testing::TestParamInfo<guest::Scenario>& info) {

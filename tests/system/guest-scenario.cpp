@@ -16,16 +16,27 @@ namespace {
 // The knobs the guest sets up: the board's display and its memory, the LEDs'
 // trigger, the power driver (run-scenario) and the tools' answers (the
 // settings file). Any other knob describes a device the guest is not.
-constexpr std::array<std::string_view, 11> kGuestKnobs = {
-    "--platform", "--max-brightness", "--fb-memory", "--led-trigger", "--no-display", "--power",
-    "--stop",     "--start",          "--factory",   "--restore",     "--remove"};
+constexpr std::array<std::string_view, 12> kGuestKnobs = {
+    "--platform",   "--max-brightness", "--fb-memory", "--led-trigger",
+    "--no-display", "--power",          "--stop",      "--start",
+    "--factory",    "--restore",        "--remove",    "--tool-time"};
 
-// What the guest's board is, whatever the knobs say: a stock kernel whose
-// LEDs are GPIO lines and whose power driver either answers or is missing.
+// What the guest's board is, whatever the knobs say: the stock kernel, whose
+// LEDs are GPIO lines, or the same kernel with the reference drivers, whose
+// LEDs take 0-255 and must never have a trigger selected; a power driver that
+// either answers or is missing.
 std::optional<std::string> board_refuses(const twin::Scenario& s) {
-  if (s.platform != twin::Platform::kLinux) return "every scenario runs on --platform linux";
-  if (s.max_brightness != 1) {
-    return "every scenario has --max-brightness 1: the board's LEDs are GPIO lines";
+  if (s.platform == twin::Platform::kLinux && s.max_brightness != 1) {
+    return "every --platform linux scenario has --max-brightness 1: the board's LEDs are GPIO "
+           "lines";
+  }
+  if (s.platform == twin::Platform::kDevice && s.max_brightness != 255) {
+    return "--platform device: the reference LED driver has max_brightness 255, not " +
+           std::to_string(s.max_brightness);
+  }
+  if (s.platform == twin::Platform::kDevice && s.led_timer_trigger) {
+    return "--platform device takes no --led-trigger timer: the timer trigger takes the "
+           "reference LEDs' delay_on and delay_off away";
   }
   if (s.power == twin::Power::kOpenRefused) {
     return "--power open-refused: the guest has accept, refuse or missing";
@@ -46,9 +57,15 @@ const char* power_name(twin::Power power) {
 }
 
 Setup setup_of(const twin::Scenario& s) {
-  return {s.display != twin::Display::kNone, s.display_memory,
-          s.led_timer_trigger ? "timer" : "none", power_name(s.power),
-          twin::make_device(s).settings};
+  twin_settings::Settings settings = twin::make_device(s).settings;
+  // The guest's clock is real: its tools take the time they are told to.
+  settings.real_time = true;
+  return {s.platform == twin::Platform::kDevice ? "device" : "linux",
+          s.display != twin::Display::kNone,
+          s.display_memory,
+          s.led_timer_trigger ? "timer" : "none",
+          power_name(s.power),
+          settings};
 }
 
 }  // namespace

@@ -22,6 +22,9 @@ class ScenarioError : public std::runtime_error {
 
 // What the guest sets up before the program runs.
 struct Setup {
+  // The kernel's drivers: "linux", the stock ones; "device", the reference
+  // drivers of the platform contract (the twin's platform of the same name).
+  std::string platform = "linux";
   bool display = true;               // a writable /dev/fb0; else none (LED mode)
   long long fb_memory = 0;           // the board's display memory, in bytes
   std::string led_trigger = "none";  // the trigger every LED has selected at start

@@ -1,12 +1,14 @@
 // The full-system suite's scenario list, read with the twin's knob table:
-// what the guest sets up for a line, the lines it refuses and why, and the
-// guest's journal in its result files' formats.
+// what the guest sets up for a line, the lines it refuses and why, the
+// guest's journal in its result files' formats, and its panel pictures.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "build-paths.h"
 #include "guest-journal.h"
+#include "guest-panel.h"
 #include "guest-scenario.h"
 
 namespace fs = std::filesystem;
@@ -21,28 +23,37 @@ std::string line(const std::string& name, const std::string& knobs = "") {
 
 TEST(GuestScenario, SetsUpWhatTheKnobsSay) {
   struct Case {
-    std::string knobs;
+    std::string line;
+    std::string platform;
     bool display;
     long long fb_memory;
     std::string led_trigger, power;
   };
   const std::vector<Case> cases = {
-      {"", true, 8 << 20, "none", "accept"},
-      {"--fb-memory 1024", true, 1024, "none", "accept"},
-      {"--no-display --led-trigger timer", false, 8 << 20, "timer", "accept"},
-      {"--power refuse", true, 8 << 20, "none", "refuse"},
-      {"--power missing", true, 8 << 20, "none", "missing"},
+      {line("s"), "linux", true, 8 << 20, "none", "accept"},
+      {line("s", "--fb-memory 1024"), "linux", true, 1024, "none", "accept"},
+      {line("s", "--no-display --led-trigger timer"), "linux", false, 8 << 20, "timer", "accept"},
+      {line("s", "--power refuse"), "linux", true, 8 << 20, "none", "refuse"},
+      {line("s", "--power missing"), "linux", true, 8 << 20, "none", "missing"},
+      {"s --platform device --fb-memory 1024", "device", true, 1024, "none", "accept"},
+      {"s --platform device --no-display --power refuse", "device", false, 8 << 20, "none",
+       "refuse"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.knobs);
-    const guest::Scenario s = guest::parse_scenario(line("s", c.knobs));
+    SCOPED_TRACE(c.line);
+    const guest::Scenario s = guest::parse_scenario(c.line);
     EXPECT_EQ(s.name, "s");
+    EXPECT_EQ(s.setup.platform, c.platform);
     EXPECT_EQ(s.setup.display, c.display);
     EXPECT_EQ(s.setup.fb_memory, c.fb_memory);
     EXPECT_EQ(s.setup.led_trigger, c.led_trigger);
     EXPECT_EQ(s.setup.power, c.power);
     EXPECT_EQ(s.setup.settings.power_refuses, c.power == "refuse");
-    EXPECT_EQ(s.setup.settings.platform, twin_settings::Platform::kLinux);
+    EXPECT_EQ(s.setup.settings.platform, c.platform == "device" ? twin_settings::Platform::kDevice
+                                                                : twin_settings::Platform::kLinux);
+    // The guest's clock is real, whatever the twin's is.
+    EXPECT_TRUE(s.setup.settings.real_time);
+    EXPECT_FALSE(s.twin.real_time);
   }
 }
 
@@ -62,8 +73,9 @@ TEST(GuestScenario, ToolAnswersGoToTheSettings) {
 
 TEST(GuestScenario, RefusesWhatTheGuestCannotSetUp) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"s --max-brightness 1", "s: every scenario runs on --platform linux"},
-      {"s --platform linux", "s: every scenario has --max-brightness 1"},
+      {"s --platform linux", "s: every --platform linux scenario has --max-brightness 1"},
+      {"s --max-brightness 1", "s: --platform device: the reference LED driver has max_brightness"},
+      {"s --platform device --led-trigger timer", "s: --platform device takes no --led-trigger"},
       {line("s", "--volume-full"), "s: --volume-full: not an option the guest can set up"},
       {line("s", "--no-led 3"), "s: --no-led: not an option the guest can set up"},
       {line("s", "--power open-refused"), "s: --power open-refused: the guest has accept"},
@@ -103,7 +115,7 @@ TEST(GuestScenario, ListGivesEveryScenarioOrThoseNamed) {
   EXPECT_THROW(names({}), guest::ScenarioError);
   // The suite's own list, before any guest boots for it.
   EXPECT_FALSE(
-      guest::load_scenarios(fs::path(RESTOREMARK_SOURCE_DIR) / "system/scenarios").empty());
+      guest::load_scenarios(fs::path(build_paths::kSourceDir) / "system/scenarios").empty());
 }
 
 TEST(GuestJournal, GivesTheResultFilesFormats) {
@@ -116,6 +128,17 @@ TEST(GuestJournal, GivesTheResultFilesFormats) {
   EXPECT_EQ(guest::tools_file(records), "orvex-msd\t--stop\norvex-auth\t--remove\t/a b\n");
   EXPECT_EQ(guest::power_file(records), "open 2\nioctl 23098 0 accepted\nioctl 23098 1 refused\n");
   EXPECT_EQ(guest::tools_file({}) + guest::power_file({}), "");
+}
+
+TEST(GuestPanel, ReadsTheTwoColoursOfTheScreendumpAndNothingElse) {
+  const std::string set("\xa8\xa8\xa8", 3), clear(3, '\0');
+  EXPECT_EQ(guest::panel_rows("P6\n3 2\n255\n" + set + clear + clear + clear + clear + set),
+            (std::vector<std::string>{"#..", "..#"}));
+  const std::string red("\xff\0\0", 3);
+  for (const std::string& bad : {"P6\n2 1\n255\n" + set, "P6\n1 1\n255\n" + red,
+                                 "P5\n1 1\n255\n" + set, std::string("P6\n1")}) {
+    EXPECT_THROW(guest::panel_rows(bad), guest::PanelError) << bad;
+  }
 }
 
 }  // namespace

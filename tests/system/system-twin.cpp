@@ -4,9 +4,10 @@
 //
 //   system-twin scenarios LIST [--settings DIR] [NAME...]
 //     One line per scenario of LIST (those named, else every one): what the
-//     guest sets up, as tab-separated KEY=VALUE fields: name, display (yes
-//     or no), fb-memory, led-trigger, power and knobs (the scenario's knobs,
-//     separated by spaces). With --settings, writes each scenario's settings
+//     guest sets up, as tab-separated KEY=VALUE fields: name, platform
+//     (linux: the stock drivers; device: the reference drivers), display
+//     (yes or no), fb-memory, led-trigger, power and knobs (the scenario's
+//     knobs, separated by spaces). With --settings, writes each scenario's settings
 //     file (what its tools and power driver answer) to DIR/NAME.
 //   system-twin journal-files RESULTS...
 //     Decodes each RESULTS/journal and writes RESULTS/tools and
@@ -54,9 +55,9 @@ int list_scenarios(const std::vector<std::string>& args) {
   }
   for (const auto& s : guest::load_scenarios(args.at(0), names)) {
     const guest::Setup& g = s.setup;
-    printf("name=%s\tdisplay=%s\tfb-memory=%lld\tled-trigger=%s\tpower=%s\tknobs=%s\n",
-           s.name.c_str(), g.display ? "yes" : "no", g.fb_memory, g.led_trigger.c_str(),
-           g.power.c_str(), knobs_text(s.knobs).c_str());
+    printf("name=%s\tplatform=%s\tdisplay=%s\tfb-memory=%lld\tled-trigger=%s\tpower=%s\tknobs=%s\n",
+           s.name.c_str(), g.platform.c_str(), g.display ? "yes" : "no", g.fb_memory,
+           g.led_trigger.c_str(), g.power.c_str(), knobs_text(s.knobs).c_str());
     const fs::path settings = settings_dir / s.name;
     if (!settings_dir.empty() && !twin_settings::write_settings(g.settings, settings.c_str())) {
       throw std::runtime_error("cannot write " + settings.string());

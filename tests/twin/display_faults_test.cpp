@@ -1,7 +1,6 @@
 // The display mode on odd displays and with broken console fonts: geometries
 // that display_test.cpp leaves out (one-character lines, partial text lines,
-// every common pixel depth, images too large to address) and every class of
-// malformed font, written here and installed as the device's font. The font
+// every common pixel depth, images too large to address) and every class of malformed font, written here and installed as the device's font. The font
 // reader's message comes first, then the run goes on with the console.
 #include <array>
 #include <functional>
@@ -46,9 +45,7 @@ TEST_F(DisplayFaults, OddGeometriesShowTheNewestLinesCutToTheirWidth) {
   };
   for (const auto& g : odd) {
     SCOPED_TRACE(std::to_string(g.width) + "x" + std::to_string(g.height));
-    auto scenario = preset("success");
-    scenario.geometry = g;
-    const auto r = run(scenario);
+    const auto r = run(on_display("success", g));
     expect_exit(r, 0);
     EXPECT_EQ(r.out, kBanner + "Success.\n");
     EXPECT_EQ(screens(r), (std::vector<std::vector<std::string>>{
@@ -60,9 +57,8 @@ TEST_F(DisplayFaults, OddGeometriesShowTheNewestLinesCutToTheirWidth) {
 TEST_F(DisplayFaults, EveryCommonPixelDepthPushesTheWholeImageWithTheRestBlank) {
   for (const uint32_t depth : {2u, 3u, 4u, 16u, 24u, 32u}) {
     SCOPED_TRACE(std::to_string(depth) + " bits per pixel");
-    auto scenario = preset("factory-refused");
-    scenario.geometry = {64, 32, depth};
-    const auto r = run(scenario);
+    const twin::Geometry g{64, 32, depth};
+    const auto r = run(on_display("factory-refused", g));
     expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + "Error.\n");
     const auto frames = r.frames;
@@ -72,7 +68,7 @@ TEST_F(DisplayFaults, EveryCommonPixelDepthPushesTheWholeImageWithTheRestBlank) 
       ASSERT_EQ(frame.bytes.size(), size);
       EXPECT_EQ(frame.bytes.substr(256), std::string(size - 256, '\0'));
     }
-    EXPECT_EQ(frames[2].rows(), expected_screen(scenario.geometry, {kBannerLine, "Error."}));
+    EXPECT_EQ(frames[2].rows(), expected_screen(g, {kBannerLine, "Error."}));
   }
 }
 
@@ -85,14 +81,7 @@ TEST_F(DisplayFaults, DisplaysTooLargeToAddressAreRefusedLikeADisplayThatCannotS
   };
   for (const auto& [geometry, text] : huge) {
     SCOPED_TRACE(text);
-    auto scenario = preset("success");
-    scenario.geometry = geometry;
-    const auto r = run(scenario);
-    expect_exit(r, 1);
-    EXPECT_EQ(r.out, kBanner + "Unsupported display geometry " + text + " bits per pixel.\n");
-    EXPECT_EQ(r.log(), kDisplayLine);
-    EXPECT_TRUE(r.frames.empty());
-    EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
+    expect_refused_display(run(on_display("success", geometry)), text);
   }
 }
 
@@ -260,9 +249,7 @@ TEST_F(DisplayFaults, FontLargerThanTheConsoleCellIsClippedToTheImage) {
   };
   for (const auto& [g, expected] : cases) {
     SCOPED_TRACE(std::to_string(g.width) + "x" + std::to_string(g.height));
-    auto scenario = preset("restore-refused");
-    scenario.geometry = g;
-    const auto r = run(scenario);
+    const auto r = run(on_display("restore-refused", g));
     expect_exit(r, 1);
     EXPECT_EQ(r.out, kBanner + "Error.\n");
     EXPECT_EQ(r.log(), kRestoreLine);

@@ -69,34 +69,31 @@ TEST_F(Display, ReadOnlyDisplayMeansLedMode) {
 }
 
 TEST_F(Display, NarrowScreenCutsTheBannerToTwentyCharacters) {
-  auto scenario = preset("success");
-  scenario.geometry = {120, 64, 1};
-  const auto r = run(scenario);
+  const twin::Geometry g{120, 64, 1};
+  const auto r = run(on_display("success", g));
   EXPECT_EQ(r.exit_status, 0);
   const auto frames = r.frames;
   ASSERT_EQ(frames.size(), 3u);
-  EXPECT_EQ(frames[1].rows(), screen(scenario.geometry, {"K300-RESTOREMARK-V1-"}));
-  EXPECT_EQ(frames[2].rows(), screen(scenario.geometry, {"K300-RESTOREMARK-V1-0", "Success."}));
+  EXPECT_EQ(frames[1].rows(), screen(g, {"K300-RESTOREMARK-V1-"}));
+  EXPECT_EQ(frames[2].rows(), screen(g, {"K300-RESTOREMARK-V1-0", "Success."}));
 }
 
 TEST_F(Display, OneLineScreenShowsOnlyTheNewestLine) {
-  auto scenario = preset("success");
-  scenario.geometry = {64, 16, 1};
-  const auto r = run(scenario);
+  const twin::Geometry g{64, 16, 1};
+  const auto r = run(on_display("success", g));
   EXPECT_EQ(r.exit_status, 0);
   ASSERT_EQ(r.frames.size(), 3u);
-  EXPECT_EQ(r.frames[2].rows(), screen(scenario.geometry, {"Success."}));
+  EXPECT_EQ(r.frames[2].rows(), screen(g, {"Success."}));
 }
 
 TEST_F(Display, DeeperPixelsPushTheWholeImageWithTheRestBlank) {
-  auto scenario = preset("success");
-  scenario.geometry = {128, 64, 8};
-  const auto r = run(scenario);
+  const twin::Geometry g{128, 64, 8};
+  const auto r = run(on_display("success", g));
   EXPECT_EQ(r.exit_status, 0);
   const auto frames = r.frames;
   ASSERT_EQ(frames.size(), 3u);
   EXPECT_EQ(frames[2].bytes.size(), 8192u);
-  EXPECT_EQ(frames[2].rows(), screen(scenario.geometry, {"K300-RESTOREMARK-V1-0", "Success."}));
+  EXPECT_EQ(frames[2].rows(), screen(g, {"K300-RESTOREMARK-V1-0", "Success."}));
   EXPECT_EQ(frames[2].bytes.substr(1024), std::string(8192 - 1024, '\0'));
 }
 
@@ -112,15 +109,7 @@ TEST_F(Display, UndrawableGeometriesEndLikeADisplayThatCannotStart) {
   };
   for (const auto& [geometry, text] : odd) {
     SCOPED_TRACE(text);
-    auto scenario = preset("success");
-    scenario.geometry = geometry;
-    const auto r = run(scenario);
-    EXPECT_EQ(r.out, kBanner + "Unsupported display geometry " + text + " bits per pixel.\n");
-    EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.log(), kDisplayLine);
-    EXPECT_TRUE(r.frames.empty());
-    EXPECT_EQ(argvs(r), (std::vector<Argv>{kStop, kRemove, kStart}));
+    expect_refused_display(run(on_display("success", geometry)), text);
   }
 }
 

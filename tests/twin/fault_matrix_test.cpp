@@ -12,8 +12,6 @@ using namespace expect;
 
 namespace {
 
-constexpr twin::ToolAnswer kRefused{false, 1};
-
 using FaultMatrix = TwinTest;
 
 // --- a full volume: the log can be created but takes no line ----------------

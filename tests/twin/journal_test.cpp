@@ -46,8 +46,10 @@ TEST_F(Journal, RecordsComeBackWholeWithTheirBytes) {
   journal::Writer(journal::kSleep).number(1500000000).commit(path_.c_str());
   journal::Writer(journal::kSync).commit(path_.c_str());
   journal::Writer(journal::kPowerOpen).number(2).commit(path_.c_str());
+  journal::Writer(journal::kToolTime).number(250000000).commit(path_.c_str());
+  journal::Writer(journal::kSync).commit(path_.c_str());
   const auto records = decoded();
-  ASSERT_EQ(records.size(), 4u);
+  ASSERT_EQ(records.size(), 6u);
   const auto& led = std::get<twin::LedWrite>(records[0]);
   EXPECT_EQ(led.text, bytes);
   EXPECT_FALSE(led.accepted);
@@ -56,6 +58,8 @@ TEST_F(Journal, RecordsComeBackWholeWithTheirBytes) {
   EXPECT_EQ(std::get<twin::Sleep>(records[1]).seconds, 1.5);
   EXPECT_EQ(twin::time_of(records[2]), 1.5);  // after the sleep
   EXPECT_EQ(std::get<twin::PowerOpen>(records[3]).flags, 2);
+  EXPECT_EQ(std::get<twin::ToolTime>(records[4]).seconds, 0.25);
+  EXPECT_EQ(twin::time_of(records[5]), 1.75);  // after the sleep and the tool's time
 }
 
 TEST_F(Journal, AnythingButAWholeKnownRecordFailsTheDecoding) {
@@ -97,6 +101,7 @@ TEST_F(Journal, SettingsComeBackAsWrittenAndAStrangeLineIsRefused) {
   s.xres_virtual = 256;
   s.fb_fails = 5;
   s.fb_memory = 1024;
+  s.tool_time_ms = 1500;
   ASSERT_TRUE(twin_settings::set_answer(s, "orvex-auth", "--make-factory", true, 9));
   ASSERT_TRUE(twin_settings::write_settings(s, path_.c_str()));
   twin_settings::Settings back;
@@ -106,11 +111,13 @@ TEST_F(Journal, SettingsComeBackAsWrittenAndAStrangeLineIsRefused) {
   EXPECT_EQ(back.xres_virtual, 256u);
   EXPECT_EQ(back.fb_fails, 5);
   EXPECT_EQ(back.fb_memory, 1024);
+  EXPECT_EQ(back.tool_time_ms, 1500);
   const auto* answer = twin_settings::find_answer(back, "orvex-auth", "--make-factory");
   ASSERT_NE(answer, nullptr);
   EXPECT_TRUE(answer->by_signal);
   EXPECT_EQ(answer->value, 9);
-  for (const char* line : {"power=maybe\n", "fb.takes=12x\n", "colour=red\n", "time=real"}) {
+  for (const char* line :
+       {"power=maybe\n", "fb.takes=12x\n", "colour=red\n", "time=real", "tools.time=-1\n"}) {
     SCOPED_TRACE(line);
     std::ofstream(path_, std::ios::trunc) << line;
     EXPECT_FALSE(twin_settings::read_settings(path_.c_str(), &back, why, sizeof why));

@@ -38,9 +38,7 @@ TEST_F(ProcedureLeds, RefusedValuesAreNotNoticed) {
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(writes(r), concat(kStartPattern, kSuccessPattern));  // every write was attempted
-  int refused = 0;
-  for (const auto& w : r.led_writes) refused += w.accepted ? 0 : 1;
-  EXPECT_EQ(refused, 4);  // green delay_on three times, blue brightness once
+  EXPECT_EQ(refused_writes(r), 4u);  // green delay_on three times, blue brightness once
   EXPECT_EQ(picture(r), "LLLLLL.L.");
 }
 

@@ -53,6 +53,23 @@ TEST_F(Procedure, OwnLinesComeBeforeTheToolsLinesThatFollowThem) {
                        "orvex-auth --remove: exit 0\n");
 }
 
+TEST_F(Procedure, ToolTimeKeepsTheGreenLedBlinkingWhileTheFlagsAreSet) {
+  const auto r = run_on_leds(with_knobs("success", {"--tool-time", "1500"}));
+  EXPECT_EQ(r.out, kBanner + "Success.\n");
+  std::vector<double> took;
+  for (const auto& record : r.records) {
+    if (const auto* t = std::get_if<twin::ToolTime>(&record)) took.push_back(t->seconds);
+  }
+  EXPECT_EQ(took, std::vector<double>(4, 1.5));  // stop, both flags, remove
+  // In virtual time: the blink starts once the export is stopped and stops
+  // once both flags are set.
+  std::vector<double> green_delay_on;
+  for (const auto& w : r.led_writes) {
+    if (w.led == "LED8:GREEN" && w.attribute == "delay_on") green_delay_on.push_back(w.time);
+  }
+  EXPECT_EQ(green_delay_on, (std::vector<double>{1.5, 1.5, 4.5}));  // stop, start, stop
+}
+
 TEST_F(Procedure, ExportStopFailureTouchesNothingButStillRemovesMainUserInstall) {
   for (const char* name : {"export-stop-fails", "export-stop-killed"}) {
     SCOPED_TRACE(name);

@@ -9,8 +9,6 @@ using namespace expect;
 
 namespace {
 
-constexpr twin::ToolAnswer kRefused{false, 1};
-
 using ToolsKilled = TwinTest;
 
 // --- tools killed by a signal, at every step ---------------------------------

@@ -11,11 +11,10 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "control.h"
+#include "files.h"
 #include "twin_fixture.h"
 
 using namespace expect;
@@ -81,12 +80,7 @@ class Valgrind : public TwinTest {
     options_.sandbox.writable_paths.push_back(dir_);
   }
 
-  std::string report() const {
-    std::ifstream in(log_);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string report() const { return support::read_file(log_); }
 
   // The run's exit status is the program's own, valgrind found no error and
   // lost no memory, and only the standard streams were open at exit.

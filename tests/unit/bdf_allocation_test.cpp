@@ -4,8 +4,6 @@
 // reader's line buffer or its glyph table, on every machine and build.
 // A sanitizer brings its own allocator, which this must not replace: there
 // the tests are skipped.
-#include <dirent.h>
-
 #include <cerrno>
 
 #include "bdf_test_support.h"
@@ -42,14 +40,6 @@ using bdf_test::font;
 using bdf_test::glyph;
 using bdf_test::rows;
 
-int open_descriptors() {
-  int count = 0;
-  DIR* dir = opendir("/proc/self/fd");
-  while (const dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
-  closedir(dir);
-  return count - 1;  // the directory's own
-}
-
 class BdfAllocationTest : public bdf_test::BdfTest {
  protected:
   void SetUp() override {
@@ -66,13 +56,13 @@ class BdfAllocationTest : public bdf_test::BdfTest {
 
 TEST_F(BdfAllocationTest, LineBufferFailureClosesTheFileAndChangesNothing) {
   const std::string path = write_file(font("6 16 0 0", "1", glyph(65, "6 16 0 0", rows(16, "FC"))));
-  const int before = open_descriptors();
+  const int before = support::open_descriptors();
   refused_size = 256;  // the line buffer's first size
   const auto outcome = load_path(path.c_str());
   EXPECT_EQ(outcome.output, "Failed to allocate memory for line\n");
   EXPECT_EQ(outcome.result, 1);
   EXPECT_EQ(refused_size, 0u) << "the line buffer was never asked for";
-  EXPECT_EQ(open_descriptors(), before);
+  EXPECT_EQ(support::open_descriptors(), before);
   EXPECT_EQ(current_font.chars, nullptr);
   EXPECT_EQ(current_font.width, 0);
   EXPECT_EQ(current_font.count, 0);
@@ -80,13 +70,13 @@ TEST_F(BdfAllocationTest, LineBufferFailureClosesTheFileAndChangesNothing) {
 
 TEST_F(BdfAllocationTest, GlyphTableFailureReportsTheErrorAndKeepsTheCount) {
   const std::string path = write_file(font("6 16 0 0", "5", glyph(65, "6 16 0 0", rows(16, "FC"))));
-  const int before = open_descriptors();
+  const int before = support::open_descriptors();
   refused_size = 5 * sizeof(bdf_char);
   const auto outcome = load_path(path.c_str());
   EXPECT_EQ(outcome.output, "BDF Font: could not allocate space for glyhs. Error - 12\n");
   EXPECT_EQ(outcome.result, 1);
   EXPECT_EQ(refused_size, 0u) << "the glyph table was never asked for";
-  EXPECT_EQ(open_descriptors(), before);
+  EXPECT_EQ(support::open_descriptors(), before);
   EXPECT_EQ(current_font.chars, nullptr);
   EXPECT_EQ(current_font.count, 5);
   EXPECT_EQ(current_font.width, 6);  // the bounding box was read before

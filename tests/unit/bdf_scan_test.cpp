@@ -128,7 +128,7 @@ struct header_outcome {
 TEST_F(BdfScanTest, BoundingBoxNumbersAreReadAsSscanfReadsThem) {
   std::vector<header_outcome> outcomes;
   // The reader prints a message for most of these boxes; it is not looked at.
-  bdf_test::capture_stdout([&] {
+  support::capture_stdout([&] {
     for (const std::string& rest : generated_rests(kCases)) {
       const std::string line = "FONTBOUNDINGBOX" + rest + "\n";
       reset();
@@ -157,7 +157,7 @@ TEST_F(BdfScanTest, BoundingBoxNumbersAreReadAsSscanfReadsThem) {
 
 TEST_F(BdfScanTest, GlyphCountIsReadAsSscanfReadsPercentI) {
   std::vector<header_outcome> outcomes;
-  bdf_test::capture_stdout([&] {
+  support::capture_stdout([&] {
     for (const std::string& rest : generated_rests(kCases)) {
       const std::string line = "CHARS" + rest + "\n";
       reset();

@@ -7,38 +7,15 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "bdf-reader.h"
+#include "files.h"
 #include "font_builder.h"
 
 namespace bdf_test {
-
-// Runs `call` with file descriptor 1 sent to a temporary file; gives back what
-// was printed.
-template <typename Call>
-std::string capture_stdout(Call call) {
-  char path[] = "/tmp/bdf-stdout-XXXXXX";
-  const int fd = mkstemp(path);
-  EXPECT_GE(fd, 0);
-  fflush(stdout);
-  const int saved = dup(1);
-  dup2(fd, 1);
-  call();
-  fflush(stdout);
-  dup2(saved, 1);
-  close(saved);
-  close(fd);
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  unlink(path);
-  return text.str();
-}
 
 // A glyph record with the BBX numbers and the bitmap lines as given.
 inline std::string glyph(int encoding, std::string_view bbx, const std::vector<std::string>& rows) {
@@ -101,7 +78,7 @@ class BdfTest : public ::testing::Test {
 
   load_outcome load_path(const char* path) {
     load_outcome outcome{};
-    outcome.output = capture_stdout([&] { outcome.result = load_font(path); });
+    outcome.output = support::capture_stdout([&] { outcome.result = load_font(path); });
     return outcome;
   }
 

@@ -44,7 +44,7 @@ TEST(CheckReport, ALongDetailIsCutInsideItsRecord) {
 TEST(CheckReport, ALineLeftOpenIsFinishedWithItsNotes) {
   item_result item{};
   item_measured(item, "geometry");
-  const std::string printed = bdf_test::capture_stdout([&] {
+  const std::string printed = support::capture_stdout([&] {
     const size_t open = print_item(2, item, 0, false);
     item_note(item, "put back");
     print_item(2, item, open, true);

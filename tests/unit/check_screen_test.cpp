@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "build-paths.h"
 #include "check-screen.h"
 #include "drawing_state.h"
 
@@ -90,7 +91,7 @@ TEST_F(CheckWritesTest, ReadBackNamesTheImageItShows) {
 // its tail on the middle rows) and the text lies right of the arrow.
 TEST(CheckPicture, ArrowAtTheTopLeftPointingRightThenText) {
   reset_drawing_state();
-  ASSERT_EQ(font_load(RESTOREMARK_SOURCE_DIR "/fonts/6x16.bdf"), 0);
+  ASSERT_EQ(font_load(build_paths::kShippedFont), 0);
   std::vector<uint8_t> data(16 * 64, 0xFF);
   mmap_buffer bitmap{data.data(), 128, 64, 5, 5};
   draw_test_picture(bitmap);

@@ -3,9 +3,12 @@
 // misc-fixed 6x13 font, drawn here by a separate small parser and set 2 rows
 // below the top of the 16-row cell.
 #include <array>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "bdf_test_support.h"
+#include "build-paths.h"
 
 namespace {
 
@@ -58,13 +61,14 @@ std::map<int, cell> source_cells(const std::string& path) {
 class ShippedFontTest : public bdf_test::BdfTest {};
 
 TEST_F(ShippedFontTest, EveryGlyphMatchesItsSource) {
-  const auto outcome = load_path(RESTOREMARK_SOURCE_DIR "/fonts/6x16.bdf");
+  const auto outcome = load_path(build_paths::kShippedFont);
   ASSERT_EQ(outcome.result, 0);
   EXPECT_EQ(outcome.output, "");
   EXPECT_EQ(current_font.width, 6);
   EXPECT_EQ(current_font.height, 16);
 
-  const auto expected = source_cells(RESTOREMARK_SOURCE_DIR "/fonts/source/6x13-ISO8859-1.bdf");
+  const auto expected =
+      source_cells(std::string(build_paths::kSourceDir) + "/fonts/source/6x13-ISO8859-1.bdf");
   ASSERT_GE(expected.size(), 191u);
   for (int code = 0; code < 256; ++code) {
     const bool required = (code >= 32 && code <= 126) || code >= 160;

@@ -2,7 +2,7 @@
 the shape the guest's kernel writes them)."""
 import unittest
 
-from host.trace import Event, events, led_lines
+from host.trace import Blink, Event, blink, events, led_lines
 
 GPIO_LISTING = """\
 gpiochip3: GPIOs 2035-2035, parent: platform/basic-mmio-gpio.2.auto, sys_flash:
@@ -37,6 +37,24 @@ class Trace(unittest.TestCase):
         for text, expected in cases:
             with self.subTest(text=text):
                 self.assertEqual(events(text, names), expected)
+
+    def test_blink(self) -> None:
+        def at(ms: float, value: int, by_timer: bool = True, led: str = "LED8") -> Event:
+            return Event(ms / 1000, led, value, by_timer)
+        cases = [
+            # Lit by the program, toggled by the timer, then set steadily on.
+            ([at(0, 1, False), at(4, 0), at(516, 1), at(1028, 0), at(1100, 0, False),
+              at(1200, 1, False), at(1300, 1, False, "LED1")],
+             Blink([512.0, 512.0], True, [at(1100, 0, False), at(1200, 1, False)])),
+            # Timer sets that do not change the line.
+            ([at(0, 1), at(500, 1)], Blink([500.0], False, [])),
+            ([at(0, 1, False)], Blink([], True, [at(0, 1, False)])),
+        ]
+        for found, expected in cases:
+            with self.subTest(found=found):
+                seen = blink(found, "LED8")
+                self.assertEqual(([round(p, 6) for p in seen.phases], seen.alternates, seen.after),
+                                 (expected.phases, expected.alternates, expected.after))
 
 
 if __name__ == "__main__":

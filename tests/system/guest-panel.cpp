@@ -1,0 +1,35 @@
+#include "guest-panel.h"
+
+#include <sstream>
+
+namespace guest {
+
+std::vector<std::string> panel_rows(const std::string& ppm) {
+  std::istringstream in(ppm);
+  std::string magic;
+  unsigned width = 0, height = 0, maximum = 0;
+  in >> magic >> width >> height >> maximum;
+  if (!in || magic != "P6" || maximum != 255 || in.get() == EOF) {
+    throw PanelError("not a P6 image of 8-bit colours");
+  }
+  const size_t start = static_cast<size_t>(in.tellg());
+  if (ppm.size() - start != size_t{width} * height * 3) {
+    throw PanelError("the image's pixels are not " + std::to_string(width) + "x" +
+                     std::to_string(height));
+  }
+  const std::string set("\xa8\xa8\xa8", 3), clear(3, '\0');
+  std::vector<std::string> rows(height, std::string(width, '.'));
+  for (unsigned y = 0; y < height; ++y) {
+    for (unsigned x = 0; x < width; ++x) {
+      const std::string colour = ppm.substr(start + (size_t{y} * width + x) * 3, 3);
+      if (colour != set && colour != clear) {
+        throw PanelError("pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                         ") is neither set nor clear");
+      }
+      if (colour == set) rows[y][x] = '#';
+    }
+  }
+  return rows;
+}
+
+}  // namespace guest
