@@ -16,6 +16,17 @@ from .results import BootResults, Results, read_text, read_volume
 from .scenarios import Scenario
 
 
+def reported(name: str, problems: list[str], fine: str) -> int:
+    """Prints each problem, or `fine` when there is none, each line after
+    `name`; 1 when there are problems, else 0."""
+    for problem in problems:
+        print(f"{name}: {problem}")
+    if not problems:
+        print(f"{name}: {fine}")
+    sys.stdout.flush()
+    return 1 if problems else 0
+
+
 def _led_events(results: Results) -> str:
     """'LED VALUE' for each line set by the program's writes, in order: the
     timeline without its times and without the kernel timer's blinking."""
@@ -130,12 +141,7 @@ def check(layout: Layout, scenario: Scenario) -> int:
         problems.append(f"LED mode, yet the results hold {', '.join(display_files)}")
     if scenario.display and not results.has("panel.ppm"):
         problems.append("display mode, yet no panel.ppm: the host took no screendump")
-    for problem in problems:
-        print(f"{scenario.name}: {problem}")
-    if not problems:
-        print(f"{scenario.name}: as expected")
-    sys.stdout.flush()
-    return 1 if problems else 0
+    return reported(scenario.name, problems, "as expected")
 
 
 def _panel_measurement(seen: BootResults) -> str:
@@ -160,8 +166,4 @@ def check_platform(layout: Layout, boot: str) -> int:
     measured = seen.guest("platform") + _panel_measurement(seen)
     problems = _differences("platform", read_text(expected) if expected.exists() else "(absent)\n",
                             measured)
-    for problem in problems:
-        print(f"{boot}: {problem}")
-    if not problems:
-        print(f"{boot}: the kernel behaves as expected")
-    return 1 if problems else 0
+    return reported(boot, problems, "the kernel behaves as expected")

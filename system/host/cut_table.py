@@ -11,10 +11,9 @@ A cut may leave one of several volumes: where the kernel was still writing
 when the cut point came (its flusher finishing a sync's work), it has
 written what came after in some runs and not in others. Such a cut has a
 row for each volume seen, alike in everything else (VOLUME_KEYS)."""
-import sys
 from pathlib import Path
 
-from . import cuts, fsck
+from . import check as scenario_check, cuts, fsck
 from .layout import Layout
 from .results import Files, read_volume
 from .scenarios import Scenario, load
@@ -110,7 +109,7 @@ def row(layout: Layout, scenario: Scenario) -> dict[str, str]:
     look = cuts.fields(cut.text("look"))
     record = cuts.fields(cut.text("record"))
     files = read_volume(cut.folder / "volume") or []
-    verdict = fsck.verdict(cut.text("fsck"), cut.folder / "partition.img")
+    verdict = fsck.verdict(cut.text("fsck"))
     second = _second_run(again)
     shown = (f"screen: {look['screen']}; " if "screen" in look else "") + f"LEDs: {look['leds']}"
     return {
@@ -126,7 +125,7 @@ def row(layout: Layout, scenario: Scenario) -> dict[str, str]:
         "log": _log_text(files),
         "fsck": verdict.text,
         "second-run": second,
-        "second-fsck": fsck.verdict(again.text("fsck"), again.folder / "partition.img").text,
+        "second-fsck": fsck.verdict(again.text("fsck")).text,
         "advice": _advice(files, record["flags"], verdict),
     }
 
@@ -198,7 +197,7 @@ def check(layout: Layout, scenario: Scenario) -> int:
         return 1
     problems = []
     for when, folder in (("after the cut", cut), ("after the second run", again)):
-        verdict = fsck.verdict((folder / "fsck").read_text(), folder / "partition.img")
+        verdict = fsck.verdict((folder / "fsck").read_text())
         if verdict.errors:
             problems.append(f"fsck.fat -n {when}: " + "; ".join(verdict.errors))
         log = dict(read_volume(folder / "volume") or []).get(LOG_NAME)
@@ -212,12 +211,7 @@ def check(layout: Layout, scenario: Scenario) -> int:
         closest = min(recorded, key=lambda r: sum(r[key] != made[key] for key in KEYS))
         problems += [f"{key}: recorded {closest[key]!r}, now {made[key]!r}"
                      for key in KEYS if closest[key] != made[key]]
-    for problem in problems:
-        print(f"{name}: {problem}")
-    if not problems:
-        print(f"{name}: as recorded: {made['advice']}")
-    sys.stdout.flush()
-    return 1 if problems else 0
+    return scenario_check.reported(name, problems, f"as recorded: {made['advice']}")
 
 
 def table(layout: Layout, scenarios: list[Scenario], write: bool) -> int:

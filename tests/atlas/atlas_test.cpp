@@ -40,6 +40,16 @@ atlas::Atlas atlas_of(std::vector<RunResult> runs) {
   return atlas::make_atlas(std::move(outcomes));
 }
 
+// The last row of a Markdown table, and how many cell walls it has (an
+// escaped '|' is text, not a wall).
+std::string last_row(const std::string& md) { return md.substr(md.rfind("\n| ", md.size() - 2) + 1); }
+
+size_t cell_walls(const std::string& row) {
+  size_t walls = 0;
+  for (size_t i = 0; i < row.size(); ++i) walls += row[i] == '|' && (i == 0 || row[i - 1] != '\\');
+  return walls;
+}
+
 TEST(AtlasLooks, SameOnlyWhenLastScreenAndLampsMatch) {
   const std::string blank(1024, '\0'), text(1024, '\x5a');
   const struct {
@@ -128,11 +138,8 @@ TEST(AtlasEscaping, RunTextCannotBreakOutOfThePageOrTheTable) {
   EXPECT_EQ(html.find("<img"), std::string::npos) << html;
   EXPECT_EQ(html.find("<b>"), std::string::npos);
   EXPECT_NE(html.find("&lt;/pre&gt;&lt;img src=x onerror=alert(1)&gt;|&amp;"), std::string::npos);
-  const std::string md = atlas::atlas_markdown(made);
-  const std::string row = md.substr(md.rfind("\n| ", md.size() - 2) + 1);
-  size_t cells = 0;
-  for (size_t i = 0; i < row.size(); ++i) cells += row[i] == '|' && (i == 0 || row[i - 1] != '\\');
-  EXPECT_EQ(cells, 11u) << row;  // ten columns
+  const std::string row = last_row(atlas::atlas_markdown(made));
+  EXPECT_EQ(cell_walls(row), 11u) << row;  // ten columns
   EXPECT_EQ(row.find("<img"), std::string::npos) << row;
 }
 
@@ -195,11 +202,8 @@ TEST(AtlasPowerCuts, CardsLinkTheLookAlikesAndEscapeTheFacts) {
   EXPECT_NE(html.find("At that moment it looks like <a href=\"#o0\">o0</a>."), std::string::npos);
   EXPECT_NE(html.find("&lt;/td&gt;&lt;img src=x&gt;|"), std::string::npos);
   EXPECT_EQ(html.find("<img"), std::string::npos);
-  const std::string md = atlas::atlas_markdown(made);
-  const std::string row = md.substr(md.rfind("\n| ", md.size() - 2) + 1);
-  size_t cells = 0;
-  for (size_t i = 0; i < row.size(); ++i) cells += row[i] == '|' && (i == 0 || row[i - 1] != '\\');
-  EXPECT_EQ(cells, 11u) << row;  // ten columns
+  const std::string row = last_row(atlas::atlas_markdown(made));
+  EXPECT_EQ(cell_walls(row), 11u) << row;  // ten columns
   EXPECT_NE(row.find("| o0 |"), std::string::npos) << row;
 }
 

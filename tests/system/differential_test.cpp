@@ -113,27 +113,22 @@ std::string calls_of(std::vector<twin::Record> journal) {
   return guest::tools_file(journal) + guest::power_file(journal);
 }
 
-class Differential : public ::testing::TestWithParam<guest::Scenario> {};
-
-TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
-  const guest::Scenario& s = GetParam();
-  const fs::path guest = results_of(s.name);
-  ASSERT_TRUE(fs::exists(guest / "status"))
-      << "no guest results in " << guest << ": scripts/test-system makes them";
-  // The program the guest ran, with the preload library of the same build
-  // (scripts/test-system brings both up to date; another ARM build's may be
-  // stale).
+// The scenario in the twin with the program the guest ran and the preload
+// library of the same build (scripts/test-system brings both up to date;
+// another ARM build's may be stale).
+twin::RunResult run_in_twin(const guest::Scenario& s) {
   const fs::path build = build_paths::kArmhfReleaseBuild;
-  const fs::path program = build / "src/restoremark";
   twin::RunOptions options;
   options.files.preload = build / "sim/libtwin-preload.so";
-  const twin::RunResult r = twin::run(program, s.twin, options);
+  return twin::run(build / "src/restoremark", s.twin, options);
+}
 
+// The output, the tool calls and power requests, and every LED: what the
+// twin saw against what the guest's folder holds.
+void expect_as_guest_saw(const twin::RunResult& r, const fs::path& guest) {
   EXPECT_EQ(r.out, support::read_file(guest / "stdout"));
-  EXPECT_EQ(std::to_string(r.exit_status) + "\n", support::read_file(guest / "status"));
   EXPECT_EQ(calls_of(r.records),
             calls_of(twin::decode_journal(support::read_file(guest / "journal"))));
-  EXPECT_EQ(r.volume, twin::read_volume(guest / "volume"));
   std::vector<std::string> twin_leds, guest_leds;
   for (size_t i = 0; i < twin::kLeds.size(); ++i) {
     twin_leds.push_back(twin_led_line(twin::kLeds[i].directory, r.final_leds[i], r.platform));
@@ -141,6 +136,26 @@ TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
   std::istringstream leds(support::read_file(guest / "leds"));
   for (std::string line; std::getline(leds, line);) guest_leds.push_back(guest_led_line(line));
   EXPECT_EQ(twin_leds, guest_leds);
+}
+
+void expect_panel_shows_last_screen(const twin::RunResult& r, const fs::path& guest) {
+  std::vector<std::string> panel;
+  ASSERT_NO_THROW(panel = guest::panel_rows(support::read_file(guest / "panel.ppm")));
+  EXPECT_EQ(pixel_differences(last_screen(r), panel), "");
+}
+
+class Differential : public ::testing::TestWithParam<guest::Scenario> {};
+
+TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
+  const guest::Scenario& s = GetParam();
+  const fs::path guest = results_of(s.name);
+  ASSERT_TRUE(fs::exists(guest / "status"))
+      << "no guest results in " << guest << ": scripts/test-system makes them";
+  const twin::RunResult r = run_in_twin(s);
+
+  expect_as_guest_saw(r, guest);
+  EXPECT_EQ(std::to_string(r.exit_status) + "\n", support::read_file(guest / "status"));
+  EXPECT_EQ(r.volume, twin::read_volume(guest / "volume"));
   if (!s.setup.display) return;
   const std::string memory = support::read_file(guest / "fb-memory");
   if (r.platform == twin::Platform::kLinux) {
@@ -150,9 +165,7 @@ TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
   }
   EXPECT_TRUE(device_memory(r, memory.size()) == memory)
       << "the display memory is not the twin's last frame followed by zeros";
-  std::vector<std::string> panel;
-  ASSERT_NO_THROW(panel = guest::panel_rows(support::read_file(guest / "panel.ppm")));
-  EXPECT_EQ(pixel_differences(last_screen(r), panel), "");
+  expect_panel_shows_last_screen(r, guest);
 }
 
 std::string test_name(const ::testing::TestParamInfo<guest::Scenario>& info) {
@@ -185,26 +198,11 @@ TEST_P(AtCut, TwinShowsWhatTheDeviceShowedAtTheCut) {
   const guest::Scenario& s = GetParam();
   const fs::path cut = fs::path(build_paths::kSourceDir) / "build/system/cuts" / s.name;
   ASSERT_TRUE(fs::exists(cut / "leds")) << "no cut in " << cut << ": scripts/test-power-cuts makes it";
-  const fs::path build = build_paths::kArmhfReleaseBuild;
-  twin::RunOptions options;
-  options.files.preload = build / "sim/libtwin-preload.so";
-  const twin::RunResult r = twin::run(build / "src/restoremark", s.twin, options);
+  const twin::RunResult r = run_in_twin(s);
 
   EXPECT_EQ(r.signal, SIGKILL);
-  EXPECT_EQ(r.out, support::read_file(cut / "stdout"));
-  EXPECT_EQ(calls_of(r.records),
-            calls_of(twin::decode_journal(support::read_file(cut / "journal"))));
-  std::vector<std::string> twin_leds, guest_leds;
-  for (size_t i = 0; i < twin::kLeds.size(); ++i) {
-    twin_leds.push_back(twin_led_line(twin::kLeds[i].directory, r.final_leds[i], r.platform));
-  }
-  std::istringstream leds(support::read_file(cut / "leds"));
-  for (std::string line; std::getline(leds, line);) guest_leds.push_back(guest_led_line(line));
-  EXPECT_EQ(twin_leds, guest_leds);
-  if (!s.setup.display) return;
-  std::vector<std::string> panel;
-  ASSERT_NO_THROW(panel = guest::panel_rows(support::read_file(cut / "panel.ppm")));
-  EXPECT_EQ(pixel_differences(last_screen(r), panel), "");
+  expect_as_guest_saw(r, cut);
+  if (s.setup.display) expect_panel_shows_last_screen(r, cut);
 }
 
 INSTANTIATE_TEST_SUITE_P(System, AtCut, ::testing::ValuesIn(cut_scenarios()), test_name);
