@@ -3,6 +3,7 @@ holding the partition's bytes), and its verdict. A set dirty bit says only
 that the volume was not unmounted (which every power cut, and every power
 request that restarts the device, leaves); anything else fsck says is an
 error of the file system."""
+import re
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -14,6 +15,8 @@ FSCK_SECONDS = 60
 _DIRTY = ("Dirty bit is set. Fs was not properly unmounted and some data may be corrupt.",
           "Automatically removing dirty bit.")
 _ALWAYS = ("Leaving filesystem unchanged.",)
+# Its last line, whatever the partition's file was called: "P: 3 files, 2/8167 clusters".
+_SUMMARY = re.compile(r": \d+ files?, \d+/\d+ clusters$")
 
 
 @dataclass(frozen=True)
@@ -30,11 +33,11 @@ class Verdict:
         return "dirty bit set, no error" if self.dirty else "clean"
 
 
-def verdict(output: str, partition: Path) -> Verdict:
-    """fsck.fat -n's output on `partition`, read: its first line names the
-    program, its last one counts files and clusters."""
+def verdict(output: str) -> Verdict:
+    """fsck.fat -n's output, read: its first line names the program, its
+    last one counts files and clusters."""
     lines = [line.strip() for line in output.splitlines()]
-    lines = [line for line in lines[1:] if line and not line.startswith(f"{partition}: ")]
+    lines = [line for line in lines[1:] if line and not _SUMMARY.search(line)]
     dirty = any(line in _DIRTY for line in lines)
     return Verdict(dirty, [line for line in lines if line not in _DIRTY + _ALWAYS], output)
 
@@ -45,4 +48,4 @@ def check(partition: Path) -> Verdict:
     done = run(["fsck.fat", "-n", partition], timeout=FSCK_SECONDS, check=False)
     if done.returncode not in (0, 1):
         raise RuntimeError(f"fsck.fat -n {partition} exited with {done.returncode}: {done.stderr.strip()}")
-    return verdict(done.stdout + done.stderr, partition)
+    return verdict(done.stdout + done.stderr)

@@ -97,7 +97,7 @@ class Verdicts(unittest.TestCase):
         ]
         for output, text, dirty in cases:
             with self.subTest(text=text):
-                verdict = fsck.verdict(output, PARTITION)
+                verdict = fsck.verdict(output)
                 self.assertEqual((verdict.text, verdict.dirty), (text, dirty))
 
     def test_whole_lines(self) -> None:
