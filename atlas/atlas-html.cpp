@@ -244,8 +244,9 @@ std::string atlas_html(const Atlas& atlas) {
   html << "</div>\n";
   if (!atlas.cuts.empty()) {
     html << "<h2>After a power cut</h2>\n<p>" << atlas.cuts.size()
-         << " power cuts as the full-system suite made them on a real kernel and a real FAT "
-            "volume (docs/power-cuts.md): what the device showed when the power went (the twin "
+         << " outcomes of power cuts as the full-system suite made them on a real kernel and "
+            "a real FAT volume (docs/power-cuts.md; a cut that left different volumes in "
+            "different runs has one for each): what the device showed when the power went (the twin "
             "cut at the same moment), and what the volume held afterwards and how the next run "
             "ended, as measured.</p>\n<div class=\"cards\">\n";
     for (const auto& cut : atlas.cuts) html << cut_entry(atlas, cut);

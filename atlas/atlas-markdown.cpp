@@ -99,7 +99,8 @@ std::string atlas_markdown(const Atlas& atlas) {
   if (!atlas.cuts.empty()) {
     md << "\n## After a power cut\n\n"
        << atlas.cuts.size()
-       << " power cuts on a real kernel and a real FAT volume (docs/power-cuts.md): what the "
+       << " outcomes of power cuts on a real kernel and a real FAT volume (docs/power-cuts.md; "
+          "a cut that left different volumes in different runs has one for each): what the "
           "device showed when the power went, and what the volume held afterwards.\n\n"
        << "| power cut | screen | LEDs | looks like | flags set before | the volume afterwards | "
           "its log | fsck.fat -n | the second run | what to do |\n"
