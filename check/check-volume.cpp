@@ -43,16 +43,21 @@ bool is_writable_fat_mount(item_result& item) {
   return !item.failed;
 }
 
-bool listed(const char* name) {
+// Whether the folder's listing holds `name`; -1, with errno, when the folder
+// could not be listed to its end.
+int listed(const char* name) {
   DIR* folder = opendir(kVolume);
-  if (folder == nullptr) return false;
-  bool found = false;
+  if (folder == nullptr) return -1;
+  int found = 0;
+  errno = 0;
   // cppcheck-suppress readdirCalled ; one thread, and glibc deprecates readdir_r
   while (const dirent* entry = readdir(folder)) {
-    if (strcmp(entry->d_name, name) == 0) found = true;
+    if (strcmp(entry->d_name, name) == 0) found = 1;
   }
+  const int error = errno;
   closedir(folder);
-  return found;
+  errno = error;
+  return error != 0 ? -1 : found;
 }
 
 // Creates and fills the file; false, after recording why, when it could not.
@@ -89,7 +94,10 @@ void check_volume(item_result& item) {
   snprintf(name, sizeof name, "restoremark-check-%ld.tmp", static_cast<long>(getpid()));
   snprintf(path, sizeof path, "%s/%s", kVolume, name);
   if (!create(path, item)) return;
-  if (!listed(name)) {
+  const int found = listed(name);
+  if (found < 0) {
+    item_fail(item, "cannot list %s: %s", kVolume, strerror(errno));
+  } else if (found == 0) {
     item_fail(item, "a file created with a long name is not listed by it: no long file names");
   }
   remove_file(path, item);

@@ -216,6 +216,15 @@ bool is_volume(const char* path) {
          of_path.st_dev == of_volume.st_dev && of_path.st_ino == of_volume.st_ino;
 }
 
+template <typename Info>
+int volume_statfs(const char* name, const char* path, Info* info) {
+  const int result = next<int (*)(const char*, Info*)>(name)(path, info);
+  const int saved = errno;
+  if (result == 0 && is_volume(path)) info->f_type = MSDOS_SUPER_MAGIC;
+  errno = saved;
+  return result;
+}
+
 }  // namespace
 
 TWIN_EXPORT ssize_t write(int fd, const void* data, size_t size) {
@@ -267,13 +276,14 @@ TWIN_EXPORT int ioctl(int fd, unsigned long request, ...) {
 }
 
 // The volume is a folder of the workstation's: it answers as the device's FAT
-// volume, its flags (read-only, say) as they are.
+// volume, its flags (read-only, say) as they are. A program built with the
+// large-file interfaces calls statfs64.
 TWIN_EXPORT int statfs(const char* path, struct statfs* info) {
-  const int result = next<int (*)(const char*, struct statfs*)>("statfs")(path, info);
-  const int saved = errno;
-  if (result == 0 && is_volume(path)) info->f_type = MSDOS_SUPER_MAGIC;
-  errno = saved;
-  return result;
+  return volume_statfs("statfs", path, info);
+}
+
+TWIN_EXPORT int statfs64(const char* path, struct statfs64* info) {
+  return volume_statfs("statfs64", path, info);
 }
 
 TWIN_EXPORT pid_t waitpid(pid_t pid, int* status, int options) {
