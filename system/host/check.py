@@ -130,9 +130,14 @@ def check(layout: Layout, scenario: Scenario) -> int:
         problems.append(f"LED mode, yet the results hold {', '.join(display_files)}")
     if scenario.display and not results.has("panel.ppm"):
         problems.append("display mode, yet no panel.ppm: the host took no screendump")
+    return said(scenario.name, problems, "as expected")
+
+
+def said(name: str, problems: list[str], fine: str) -> int:
+    """Prints each problem, or that all is `fine`; the exit status of a check."""
     for problem in problems:
-        print(f"{scenario.name}: {problem}")
+        print(f"{name}: {problem}")
     if not problems:
-        print(f"{scenario.name}: as expected")
+        print(f"{name}: {fine}")
     sys.stdout.flush()
     return 1 if problems else 0

@@ -4,12 +4,11 @@ system/expected/platform/BOOT, and shown in the report. What it left of the
 device is read from the guest's copies of the LEDs' states, the display
 memory and the volume's file sums before and after it, and from the
 volume read back after power-off."""
-import sys
 from itertools import zip_longest
 from pathlib import Path
 
 from . import panel, volumes
-from .check import differences, volume_text
+from .check import differences, said, volume_text
 from .layout import Layout
 from .process import run
 from .results import BootResults, Files, read_volume
@@ -125,12 +124,8 @@ def check_platform(layout: Layout, boot_name: str) -> int:
     problems = differences("stderr", "", seen["stderr"])
     for item in sorted(expected.iterdir()):
         problems += differences(item.name, item.read_text(), seen.get(item.name, "(not read)\n"))
-    for problem in problems:
-        print(f"{boot_name}: {problem}")
-    if not problems:
-        print(f"{boot_name}: the platform check says what is expected and left the device as it found it")
-    sys.stdout.flush()
-    return 1 if problems else 0
+    return said(boot_name, problems,
+                "the platform check says what is expected and left the device as it found it")
 
 
 def report(boot: BootResults) -> list[str]:
