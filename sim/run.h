@@ -33,9 +33,10 @@ struct RunOptions {
 
 // Runs `executable` once in a fresh device image made for `scenario`.
 // Throws TwinError when the twin itself cannot run it as asked (no
-// bubblewrap, not root, a program it cannot run, no emulator for its
-// machine, a preload library of another machine or one that did not load,
-// a journal that lost a record), and Interrupted when it was asked to stop.
+// bubblewrap, no usable /dev/fuse, no user namespace for an ordinary user,
+// a program it cannot run, no emulator for its machine, a preload library of
+// another machine or one that did not load, a journal that lost a record),
+// and Interrupted when it was asked to stop.
 // The image folder and its mounts are gone afterwards, unless kept, and so
 // is every process of the run: the calling process becomes the subreaper of
 // what it starts and reaps every child it has before it returns.

@@ -15,6 +15,7 @@
 #include "control.h"
 #include "interrupt.h"
 #include "ledfs.h"
+#include "user-namespace.h"
 
 namespace fs = std::filesystem;
 
@@ -134,22 +135,49 @@ pid_t start_bwrap(const Image& image, const std::vector<std::string>& command, i
   return pid;
 }
 
+// A mount refused in an ordinary user's own user namespace, where the
+// kernel allows it, is a policy's doing.
+[[noreturn]] void mount_refused(int report, bool as_user, const std::string& what) {
+  if (!as_user) give_up(report, what);
+  const std::string text = what + ": " + strerror(errno) +
+                           " (in the user's own user namespace: an AppArmor or seccomp policy, "
+                           "such as sysctl kernel.apparmor_restrict_unprivileged_userns); run "
+                           "it as root";
+  errno = 0;
+  give_up(report, text);
+}
+
+// A private mount namespace of this process's own: root makes it on the
+// host; an ordinary user makes it in a user namespace of its own, as root of
+// that namespace.
+void enter_mount_namespace(pid_t parent, int report, bool as_user) {
+  if (!as_user) {
+    if (unshare(CLONE_NEWNS) != 0) give_up(report, "cannot create a mount namespace");
+  } else if (const std::string why = enter_user_namespace(); !why.empty()) {
+    errno = 0;
+    give_up(report, why);
+  } else {
+    // The twin's end must still end this process, in its new namespace too.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(125);
+  }
+  if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+    mount_refused(report, as_user, "cannot make the mount namespace private");
+  }
+}
+
 // The sandbox's own process: a private mount namespace with the LED class
 // and, for a size-limited volume, a small file system of its own. Ends with
 // bubblewrap's exit status.
 [[noreturn]] void sandbox_process(const Image& image, const Program& program,
                                   const Scenario& scenario, const Device& device,
-                                  const SandboxOptions& options, int report) {
-  if (unshare(CLONE_NEWNS) != 0) {
-    give_up(report, "cannot create a mount namespace (the twin needs root)");
-  }
-  if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-    give_up(report, "cannot make the mount namespace private");
-  }
+                                  const SandboxOptions& options, pid_t parent, int report) {
+  const bool as_user = geteuid() != 0;
+  enter_mount_namespace(parent, report, as_user);
   if (scenario.volume_size > 0) {
     const std::string size = "size=" + std::to_string(scenario.volume_size) + ",mode=0755";
     if (mount("tmpfs", image.volume().c_str(), "tmpfs", 0, size.c_str()) != 0) {
-      give_up(report, "cannot mount the size-limited volume");
+      mount_refused(report, as_user, "cannot mount the size-limited volume");
     }
     fill_volume(image, scenario);
   }
@@ -212,8 +240,7 @@ int wait_for(pid_t sandbox) {
 void check_sandbox_possible() {
   if (access(kBwrap, X_OK) != 0)
     throw TwinError("bubblewrap is not installed (scripts/install-deps)");
-  if (geteuid() != 0)
-    throw TwinError("the twin needs root: it mounts inside namespaces of its own");
+  if (const std::string why = why_fuse_unusable(); !why.empty()) throw TwinError(why);
 }
 
 int run_in_sandbox(const Image& image, const Program& program, const Scenario& scenario,
@@ -232,7 +259,7 @@ int run_in_sandbox(const Image& image, const Program& program, const Scenario& s
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(125);
     try {
-      sandbox_process(image, program, scenario, device, options, report[1]);
+      sandbox_process(image, program, scenario, device, options, parent, report[1]);
     } catch (const std::exception& e) {
       errno = 0;
       give_up(report[1], e.what());

@@ -2,7 +2,9 @@
 // namespace of its own, which serves the LED class file system for as long
 // as the run lasts, and starts the program under bubblewrap with the device
 // paths of the image and nothing of the host's devices. The mounts go with
-// the child, whatever happens to it, and the child goes with the twin.
+// the child, whatever happens to it, and the child goes with the twin. When
+// the twin is not root, the child first becomes root of a user namespace of
+// its own (user-namespace.h), and the whole run happens in there.
 #pragma once
 
 #include <filesystem>
@@ -34,7 +36,8 @@ struct SandboxOptions {
 };
 
 // Throws TwinError when this machine cannot make a sandbox: bubblewrap is
-// not installed, or the twin is not root.
+// not installed, or /dev/fuse cannot be opened. What only the sandbox can
+// find out (user namespaces refused, a mount refused) ends its run.
 void check_sandbox_possible();
 
 // Runs the program once, with the device's LED class served, and returns the
