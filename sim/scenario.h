@@ -105,7 +105,7 @@ struct Scenario {
   bool display_info_fails = false;     // the screen information request is refused
   long display_write_limit = -1;       // bytes the display takes per write; -1: all
   int display_write_error = 0;         // errno with which every push fails; 0: none
-  long long display_memory = 8 << 20;  // Linux platform: bytes of display memory
+  long long display_memory = 8 << 20;  // bytes of display memory
 
   void answer(const std::string& tool, const std::string& option, ToolAnswer a) {
     answers[tool + " " + option] = a;

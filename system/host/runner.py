@@ -10,7 +10,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from . import board, channel, collect, initramfs, packages, qemu, scenarios, volumes
+from . import board, channel, collect, initramfs, packages, platform_check, qemu, scenarios, volumes
 from .layout import Layout
 from .process import CommandError, CommandTimedOut, run
 
@@ -21,13 +21,14 @@ SCENARIO_SECONDS = 45      # ... and for each scenario (the program waits 10 s)
 RESULTS_BYTES = 256 * 1024 * 1024
 
 
-def _base_initramfs(layout: Layout, program: Path, helpers: Path) -> tuple[packages.Kernel, bytes]:
+def _base_initramfs(layout: Layout, program: Path, check: Path,
+                    helpers: Path) -> tuple[packages.Kernel, bytes]:
     """Builds the base archive, one boot at a time (boots may run side by side)."""
     layout.guest.mkdir(parents=True, exist_ok=True)
     target = layout.guest / "initramfs.cpio"
     with open(layout.guest / ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        kernel = initramfs.build(layout, program, helpers, target)
+        kernel = initramfs.build(layout, program, check, helpers, target)
         return kernel, target.read_bytes()
 
 
@@ -78,11 +79,11 @@ def _run_qemu(boot: scenarios.Boot, boot_dir: Path, kernel: packages.Kernel,
     return status, problems
 
 
-def run_boot(layout: Layout, boot: scenarios.Boot, program: Path, helpers: Path,
+def run_boot(layout: Layout, boot: scenarios.Boot, program: Path, check: Path, helpers: Path,
              drivers: Path | None) -> list[str]:
     """Returns a list of problems (empty when every scenario has results).
     `drivers` is the folder of the reference drivers, for a contract boot."""
-    needed = [program, layout.twin] + [helpers / h for h in initramfs.HELPERS]
+    needed = [program, check, layout.twin] + [helpers / h for h in initramfs.HELPERS]
     if boot.board.drivers == scenarios.CONTRACT:
         if drivers is None:
             return [f"boot {boot.name} runs on the reference drivers: give their folder (--drivers)"]
@@ -91,7 +92,7 @@ def run_boot(layout: Layout, boot: scenarios.Boot, program: Path, helpers: Path,
         if not item.is_file():
             return [f"{item} is missing: build it first (scripts/test-system does)"]
     collect.clear(layout, boot)
-    kernel, base = _base_initramfs(layout, program, helpers)
+    kernel, base = _base_initramfs(layout, program, check, helpers)
     if drivers is not None and boot.board.drivers == scenarios.CONTRACT:
         if wrong := _drivers_problems(drivers, kernel.release):
             return wrong
@@ -103,7 +104,8 @@ def run_boot(layout: Layout, boot: scenarios.Boot, program: Path, helpers: Path,
     (boot_dir / "initrd").write_bytes(base + initramfs.plan(boot, boot_dir / "settings", drivers))
     board.build(boot.board, kernel.board_dtb, layout.system / "device-board.dtsi",
                 boot_dir / "board.dtb")
-    volumes.make(boot_dir / "volumes.img", len(boot.scenarios))
+    volumes.make(boot_dir / "volumes.img", len(boot.scenarios) + 1)  # and the platform check's
+    platform_check.write_knobs(boot.board, boot_dir)
     with open(boot_dir / "results.img", "wb") as results:
         results.truncate(RESULTS_BYTES)
 

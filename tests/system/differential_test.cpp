@@ -4,9 +4,9 @@
 // contract) and with the same knobs and the same armhf program, and what
 // both saw is compared: standard output, exit status, tool calls and power
 // requests (both journals, read by the one decoder), the log, the volume,
-// the LEDs' final states, the display memory and, on the device platform,
-// the panel against the twin's last frame, pixel for pixel. The guest's
-// results must be there (scripts/test-system makes them first).
+// the LEDs' final states, the display memory byte for byte and, on the
+// device platform, the panel against the twin's last frame, pixel for pixel.
+// The guest's results must be there (scripts/test-system makes them first).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -78,39 +78,10 @@ std::string twin_led_line(const std::string& name, twin::LedState s, twin::Platf
   return led_line(name, s);
 }
 
-// What the reference display driver leaves in a display memory of `size`
-// bytes: every whole-image push at its start, so the last one that landed.
-std::string device_memory(const twin::RunResult& r, size_t size) {
-  std::string memory(size, '\0');
-  if (!r.frames.empty()) memory.replace(0, r.frames.back().bytes.size(), r.frames.back().bytes);
-  return memory;
-}
-
 // The twin's last frame as the panel shows it: blank before any push landed.
 std::vector<std::string> last_screen(const twin::RunResult& r) {
   if (!r.frames.empty()) return r.frames.back().rows();
   return std::vector<std::string>(r.geometry.height, std::string(r.geometry.width, '.'));
-}
-
-std::string pixel_differences(const std::vector<std::string>& twin,
-                              const std::vector<std::string>& panel) {
-  if (twin.size() != panel.size() || (!twin.empty() && twin[0].size() != panel[0].size())) {
-    return "the panel is not the size of the twin's screen";
-  }
-  std::string out;
-  size_t count = 0;
-  for (size_t y = 0; y < twin.size(); ++y) {
-    for (size_t x = 0; x < twin[y].size(); ++x) {
-      if (twin[y][x] == panel[y][x]) continue;
-      if (++count <= 5) out += " (" + std::to_string(x) + "," + std::to_string(y) + ")";
-    }
-  }
-  if (count == 0) return "";
-  std::string art = "\nthe rows that differ, twin | panel:\n";
-  for (size_t y = 0; y < twin.size(); ++y) {
-    if (twin[y] != panel[y]) art += std::to_string(y) + " " + twin[y] + " | " + panel[y] + "\n";
-  }
-  return std::to_string(count) + " pixels differ, first" + out + art;
 }
 
 class Differential : public ::testing::TestWithParam<guest::Scenario> {};
@@ -147,25 +118,15 @@ TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
   for (std::string line; std::getline(leds, line);) guest_leds.push_back(guest_led_line(line));
   EXPECT_EQ(twin_leds, guest_leds);
   if (!s.setup.display) return;
-  const std::string memory = support::read_file(guest / "fb-memory");
-  if (r.platform == twin::Platform::kLinux) {
-    EXPECT_TRUE(r.display_memory == memory)
-        << "the display memory differs (" << r.display_memory.size() << " bytes in the twin)";
-    return;
-  }
-  EXPECT_TRUE(device_memory(r, memory.size()) == memory)
-      << "the display memory is not the twin's last frame followed by zeros";
+  EXPECT_TRUE(r.display_memory == support::read_file(guest / "fb-memory"))
+      << "the display memory differs (" << r.display_memory.size() << " bytes in the twin)";
+  if (r.platform == twin::Platform::kLinux) return;
   std::vector<std::string> panel;
   ASSERT_NO_THROW(panel = guest::panel_rows(support::read_file(guest / "panel.ppm")));
-  EXPECT_EQ(pixel_differences(last_screen(r), panel), "");
+  EXPECT_EQ(guest::panel_differences(last_screen(r), panel), "");
 }
 
-std::string test_name(const ::testing::TestParamInfo<guest::Scenario>& info) {
-  std::string name = info.param.name;
-  for (char& c : name) c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(System, Differential, ::testing::ValuesIn(system_scenarios()), test_name);
+INSTANTIATE_TEST_SUITE_P(System, Differential, ::testing::ValuesIn(system_scenarios()),
+                         [](const auto& param) { return guest::case_name(param.param.name); });
 
 }  // namespace
