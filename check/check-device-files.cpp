@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr const char* POWER_DEVICE = "/dev/power";
-constexpr const char* TOOLS[] = {"/usr/bin/orvex-msd", "/usr/bin/orvex-auth"};
-constexpr mode_t ANY_EXECUTE = S_IXUSR | S_IXGRP | S_IXOTH;
+constexpr const char* kPowerDevice = "/dev/power";
+constexpr const char* kTools[] = {"/usr/bin/orvex-msd", "/usr/bin/orvex-auth"};
+constexpr mode_t kAnyExecute = S_IXUSR | S_IXGRP | S_IXOTH;
 
 // Records why the tool at `path` could not be started by the program, if it could not.
 void check_tool(const char* path, item_result& item) {
@@ -23,7 +23,7 @@ void check_tool(const char* path, item_result& item) {
     item_fail(item, "%s: %s", path, strerror(errno));
   } else if (!S_ISREG(s.st_mode)) {
     item_fail(item, "%s is not a regular file", path);
-  } else if ((s.st_mode & ANY_EXECUTE) == 0) {
+  } else if ((s.st_mode & kAnyExecute) == 0) {
     item_fail(item, "%s is not executable (mode %04o)", path, s.st_mode & 07777);
   } else if (access(path, X_OK) != 0) {
     item_fail(item, "%s cannot be run: %s", path, strerror(errno));
@@ -33,19 +33,19 @@ void check_tool(const char* path, item_result& item) {
 }  // namespace
 
 void check_power_device(item_result& item) {
-  const int fd = open(POWER_DEVICE, O_RDWR | O_CLOEXEC);
+  const int fd = open(kPowerDevice, O_RDWR | O_CLOEXEC);
   if (fd < 0) {
-    item_fail(item, "%s does not open read-write: %s", POWER_DEVICE, strerror(errno));
+    item_fail(item, "%s does not open read-write: %s", kPowerDevice, strerror(errno));
     return;
   }
   close(fd);
-  item_measured(item, "%s opens read-write; the request was not made", POWER_DEVICE);
+  item_measured(item, "%s opens read-write; the request was not made", kPowerDevice);
 }
 
 void check_tools(item_result& item) {
-  for (const char* path : TOOLS) check_tool(path, item);
+  for (const char* path : kTools) check_tool(path, item);
   item_measured(item,
                 "%s and %s are regular executable files; neither was run, so their exit "
                 "status is not measured",
-                TOOLS[0], TOOLS[1]);
+                kTools[0], kTools[1]);
 }

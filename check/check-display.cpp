@@ -20,10 +20,10 @@
 
 namespace {
 
-constexpr const char* DISPLAY_DEVICE = "/dev/fb0";
-constexpr unsigned PICTURE_SECONDS = 3;
+constexpr const char* kDisplayDevice = "/dev/fb0";
+constexpr unsigned kPictureSeconds = 3;
 // What three writes of one descriptor can reach from the start.
-constexpr size_t SAVED_IMAGES = WRITE_COUNT;
+constexpr size_t kSavedImages = kWriteCount;
 
 int write_fd = -1;
 int read_fd = -1;
@@ -31,7 +31,7 @@ fb_var_screeninfo info{};
 size_t image_size = 0;
 bool picture_drawn = false;
 int picture_error = 0;
-// One allocation: the saved memory (SAVED_IMAGES images), then the picture,
+// One allocation: the saved memory (kSavedImages images), then the picture,
 // the image being written and the bytes read back.
 uint8_t* memory = nullptr;
 uint8_t* saved = nullptr;
@@ -71,11 +71,11 @@ void close_display() {
 }
 
 bool open_display(item_result& writes, item_result& geometry) {
-  write_fd = open(DISPLAY_DEVICE, O_RDWR | O_CLOEXEC);
+  write_fd = open(kDisplayDevice, O_RDWR | O_CLOEXEC);
   if (write_fd < 0) {
     const int error = errno;
-    item_fail(writes, "%s: %s", DISPLAY_DEVICE, strerror(error));
-    item_fail(geometry, "%s: %s", DISPLAY_DEVICE, strerror(error));
+    item_fail(writes, "%s: %s", kDisplayDevice, strerror(error));
+    item_fail(geometry, "%s: %s", kDisplayDevice, strerror(error));
     return false;
   }
   if (ioctl(write_fd, FBIOGET_VSCREENINFO, &info) != 0) {
@@ -92,17 +92,17 @@ bool prepare(item_result& writes) {
   if (image_size == 0) {
     item_fail(writes, "an image of %ux%u at %u bits per pixel is empty or larger than %u bytes",
               info.xres_virtual, info.yres, info.bits_per_pixel,
-              static_cast<unsigned>(MAX_IMAGE_BYTES));
+              static_cast<unsigned>(kMaxImageBytes));
     return false;
   }
-  memory = static_cast<uint8_t*>(calloc(SAVED_IMAGES + 3, image_size));
-  read_fd = open(DISPLAY_DEVICE, O_RDONLY | O_CLOEXEC);
+  memory = static_cast<uint8_t*>(calloc(kSavedImages + 3, image_size));
+  read_fd = open(kDisplayDevice, O_RDONLY | O_CLOEXEC);
   if (memory == nullptr || read_fd < 0) {
     item_fail(writes, "%s", memory == nullptr ? "no memory for the images" : strerror(errno));
     return false;
   }
   saved = memory;
-  picture = saved + SAVED_IMAGES * image_size;
+  picture = saved + kSavedImages * image_size;
   image = picture + image_size;
   readback = image + image_size;
   return true;
@@ -110,7 +110,7 @@ bool prepare(item_result& writes) {
 
 // Nothing is written unless the screen it covers could be read first.
 bool save_screen(item_result& writes) {
-  const ssize_t got = read_at(saved, SAVED_IMAGES * image_size, 0);
+  const ssize_t got = read_at(saved, kSavedImages * image_size, 0);
   if (got < 0) {
     item_fail(writes, "reading the display memory: %s; nothing written", strerror(errno));
     return false;
@@ -153,7 +153,7 @@ void describe_shown(item_result& writes, int n, const write_images& images) {
 
 void three_writes(item_result& writes) {
   const write_images images{picture, saved, saved_size, image_size};
-  for (int n = 1; n <= WRITE_COUNT; ++n) {
+  for (int n = 1; n <= kWriteCount; ++n) {
     make_write_image(image, images, n);
     const ssize_t taken = write(write_fd, image, image_size);
     if (taken < 0) {
@@ -234,7 +234,7 @@ void display_measure(item_result& writes, item_result& geometry) {
               "bit order: for %u s the screen shows an arrow at its top left pointing "
               "right, then \"LEFT\" (mirrored or scrambled: bit 7 is not the leftmost "
               "pixel)",
-              PICTURE_SECONDS);
+              kPictureSeconds);
   }
 }
 
@@ -242,7 +242,7 @@ bool display_shows_picture() { return picture_drawn && write_fd >= 0; }
 
 void display_show_picture() {
   picture_error = write_at(picture, image_size, 0);
-  if (picture_error == 0) sleep(PICTURE_SECONDS);
+  if (picture_error == 0) sleep(kPictureSeconds);
 }
 
 void display_restore(item_result& item) {

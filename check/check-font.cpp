@@ -14,16 +14,16 @@
 
 namespace {
 
-constexpr const char* FONT_PATH = "/usr/share/fonts/6x16.bdf";
-constexpr int CELL_WIDTH = 6;
-constexpr int CELL_HEIGHT = 16;
+constexpr const char* kFontPath = "/usr/share/fonts/6x16.bdf";
+constexpr int kCellWidth = 6;
+constexpr int kCellHeight = 16;
 // Every text the program draws on the display.
-constexpr const char* DRAWN_TEXTS[] = {"K300-RESTOREMARK-V1-0", "Success.", "Error."};
-constexpr size_t MESSAGE_SIZE = 200;
+constexpr const char* kDrawnTexts[] = {"K300-RESTOREMARK-V1-0", "Success.", "Error."};
+constexpr size_t kMessageSize = 200;
 
 // Loads the font with standard output going to a memory file; the first line
 // printed meanwhile lands in `message`.
-int load_catching_output(char (&message)[MESSAGE_SIZE]) {
+int load_catching_output(char (&message)[kMessageSize]) {
   message[0] = '\0';
   fflush(stdout);
   const int memory = memfd_create("restoremark-check-font", MFD_CLOEXEC);
@@ -31,13 +31,13 @@ int load_catching_output(char (&message)[MESSAGE_SIZE]) {
   if (saved < 0 || dup2(memory, STDOUT_FILENO) < 0) {
     if (memory >= 0) close(memory);
     if (saved >= 0) close(saved);
-    return font_load(FONT_PATH);  // its message then stands on a line of its own
+    return font_load(kFontPath);  // its message then stands on a line of its own
   }
-  const int result = font_load(FONT_PATH);
+  const int result = font_load(kFontPath);
   fflush(stdout);
   dup2(saved, STDOUT_FILENO);
   close(saved);
-  const ssize_t length = pread(memory, message, MESSAGE_SIZE - 1, 0);
+  const ssize_t length = pread(memory, message, kMessageSize - 1, 0);
   close(memory);
   message[length > 0 ? length : 0] = '\0';
   message[strcspn(message, "\n")] = '\0';
@@ -46,7 +46,7 @@ int load_catching_output(char (&message)[MESSAGE_SIZE]) {
 
 // The first character of the drawn texts the font has no glyph for, or 0.
 char missing_glyph(const char*& text) {
-  for (const char* drawn : DRAWN_TEXTS) {
+  for (const char* drawn : kDrawnTexts) {
     for (const char* c = drawn; *c != '\0'; ++c) {
       if (get_bdf_char(static_cast<uint8_t>(*c)) == nullptr) {
         text = drawn;
@@ -60,22 +60,22 @@ char missing_glyph(const char*& text) {
 }  // namespace
 
 void check_font(item_result& item) {
-  char message[MESSAGE_SIZE];
+  char message[kMessageSize];
   if (load_catching_output(message) != 0) {
-    item_fail(item, "%s does not load: %s", FONT_PATH,
+    item_fail(item, "%s does not load: %s", kFontPath,
               message[0] != '\0' ? message : "the reader gave no reason");
     return;
   }
-  if (current_font.width != CELL_WIDTH || current_font.height != CELL_HEIGHT) {
-    item_fail(item, "%s has cells of %dx%d, not 6x16", FONT_PATH, current_font.width,
+  if (current_font.width != kCellWidth || current_font.height != kCellHeight) {
+    item_fail(item, "%s has cells of %dx%d, not 6x16", kFontPath, current_font.width,
               current_font.height);
   }
   const char* text = nullptr;
   if (const char missing = missing_glyph(text)) {
-    item_fail(item, "%s has no glyph for '%c' of \"%s\"", FONT_PATH, missing, text);
+    item_fail(item, "%s has no glyph for '%c' of \"%s\"", kFontPath, missing, text);
   }
   item_measured(item,
                 "%s loads in 6x16 cells, %d glyphs, one for every character of \"%s\", "
                 "\"%s\" and \"%s\"",
-                FONT_PATH, current_font.count, DRAWN_TEXTS[0], DRAWN_TEXTS[1], DRAWN_TEXTS[2]);
+                kFontPath, current_font.count, kDrawnTexts[0], kDrawnTexts[1], kDrawnTexts[2]);
 }

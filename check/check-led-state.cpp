@@ -9,10 +9,10 @@
 
 namespace {
 
-constexpr const char* BRIGHTNESS = "brightness";
-constexpr const char* TRIGGER = "trigger";
-constexpr const char* DELAY_ON = "delay_on";
-constexpr const char* DELAY_OFF = "delay_off";
+constexpr const char* kBrightness = "brightness";
+constexpr const char* kTrigger = "trigger";
+constexpr const char* kDelayOn = "delay_on";
+constexpr const char* kDelayOff = "delay_off";
 
 bool is_space(char c) { return c == ' ' || c == '\n' || c == '\t'; }
 
@@ -25,7 +25,7 @@ void end_word(trigger_scan& scan) {
     ++name;
     length -= 2;
   }
-  if (!scan.too_long && length > 0 && length < TRIGGER_NAME_SIZE) {
+  if (!scan.too_long && length > 0 && length < kTriggerNameSize) {
     if (length == 5 && memcmp(name, "timer", 5) == 0) scan.offers_timer = true;
     if (bracketed && !scan.found) {
       memcpy(scan.selected, name, length);
@@ -87,29 +87,29 @@ bool parse_led_value(const char* text, size_t length, unsigned long& value) {
 
 // The trigger first (selecting one sets its own delays and brightness), then
 // the delays, the brightness last (a delay of 0 on darkens the LED).
-int led_restore_plan(const led_state& saved, led_write (&plan)[MAX_RESTORE_WRITES]) {
+int led_restore_plan(const led_state& saved, led_write (&plan)[kMaxRestoreWrites]) {
   int count = 0;
   if (saved.has_trigger) {
-    plan[count].attribute = TRIGGER;
+    plan[count].attribute = kTrigger;
     snprintf(plan[count].text, sizeof plan[count].text, "%s\n", saved.trigger);
     ++count;
   }
-  if (saved.has_delay_on) add_value(plan, count, DELAY_ON, saved.delay_on);
-  if (saved.has_delay_off) add_value(plan, count, DELAY_OFF, saved.delay_off);
-  if (restores_brightness(saved)) add_value(plan, count, BRIGHTNESS, saved.brightness);
+  if (saved.has_delay_on) add_value(plan, count, kDelayOn, saved.delay_on);
+  if (saved.has_delay_off) add_value(plan, count, kDelayOff, saved.delay_off);
+  if (restores_brightness(saved)) add_value(plan, count, kBrightness, saved.brightness);
   return count;
 }
 
 const char* led_restore_difference(const led_state& saved, const led_state& now) {
   if (saved.has_trigger && (!now.has_trigger || strcmp(saved.trigger, now.trigger) != 0)) {
-    return TRIGGER;
+    return kTrigger;
   }
-  if (saved.has_delay_on && (!now.has_delay_on || saved.delay_on != now.delay_on)) return DELAY_ON;
+  if (saved.has_delay_on && (!now.has_delay_on || saved.delay_on != now.delay_on)) return kDelayOn;
   if (saved.has_delay_off && (!now.has_delay_off || saved.delay_off != now.delay_off)) {
-    return DELAY_OFF;
+    return kDelayOff;
   }
   if (restores_brightness(saved) && (!now.has_brightness || saved.brightness != now.brightness)) {
-    return BRIGHTNESS;
+    return kBrightness;
   }
   return nullptr;
 }
@@ -117,18 +117,18 @@ const char* led_restore_difference(const led_state& saved, const led_state& now)
 void led_value_text(const led_state& state, const char* attribute, char* out, size_t size) {
   bool known = false;
   unsigned long value = 0;
-  if (strcmp(attribute, TRIGGER) == 0) {
+  if (strcmp(attribute, kTrigger) == 0) {
     if (state.has_trigger) {
       snprintf(out, size, "%s", state.trigger);
       return;
     }
-  } else if (strcmp(attribute, BRIGHTNESS) == 0) {
+  } else if (strcmp(attribute, kBrightness) == 0) {
     known = state.has_brightness;
     value = state.brightness;
-  } else if (strcmp(attribute, DELAY_ON) == 0) {
+  } else if (strcmp(attribute, kDelayOn) == 0) {
     known = state.has_delay_on;
     value = state.delay_on;
-  } else if (strcmp(attribute, DELAY_OFF) == 0) {
+  } else if (strcmp(attribute, kDelayOff) == 0) {
     known = state.has_delay_off;
     value = state.delay_off;
   }

@@ -5,15 +5,15 @@
 
 #include <cstddef>
 
-inline constexpr size_t TRIGGER_NAME_SIZE = 48;
+inline constexpr size_t kTriggerNameSize = 48;
 
 // Reads the selected trigger from the trigger attribute's text ("none [timer] heartbeat"), fed in
 // pieces as it is read: the list can be longer than any one read.
 struct trigger_scan {
-  char word[TRIGGER_NAME_SIZE + 2];  // the word being read, with its brackets
+  char word[kTriggerNameSize + 2];  // the word being read, with its brackets
   size_t length;
   bool too_long;  // the word is longer than any trigger name kept
-  char selected[TRIGGER_NAME_SIZE];
+  char selected[kTriggerNameSize];
   bool found;         // a selected trigger was read
   bool offers_timer;  // "timer" is one of the triggers
 };
@@ -31,7 +31,7 @@ struct led_state {
   bool has_brightness;
   unsigned long brightness;
   bool has_trigger;  // a selected trigger was read
-  char trigger[TRIGGER_NAME_SIZE];
+  char trigger[kTriggerNameSize];
   bool offers_timer;
   bool has_delay_on;
   unsigned long delay_on;
@@ -42,12 +42,12 @@ struct led_state {
 // One write of a restore: the text for an attribute of the LED.
 struct led_write {
   const char* attribute;
-  char text[TRIGGER_NAME_SIZE + 1];
+  char text[kTriggerNameSize + 1];
 };
-inline constexpr int MAX_RESTORE_WRITES = 4;
+inline constexpr int kMaxRestoreWrites = 4;
 
 // The writes that put an LED back as `saved` says, in order; returns how many.
-int led_restore_plan(const led_state& saved, led_write (&plan)[MAX_RESTORE_WRITES]);
+int led_restore_plan(const led_state& saved, led_write (&plan)[kMaxRestoreWrites]);
 // The first attribute a restore should have put back but `now` shows otherwise, or null.
 const char* led_restore_difference(const led_state& saved, const led_state& now);
 // The attribute's value in `state` as text: the number or trigger name, "absent" when unread.

@@ -22,26 +22,26 @@
 
 namespace {
 
-constexpr int LED_COUNT = 9;
-constexpr const char* LED_NAMES[LED_COUNT] = {
+constexpr int kLedCount = 9;
+constexpr const char* kLedNames[kLedCount] = {
     "LED1:YELLOW:PIN1", "LED2:YELLOW:PIN2", "LED3:YELLOW:PIN3",
     "LED4:YELLOW:PIN4", "LED5:YELLOW:PIN5", "LED6:YELLOW:PIN6",
     "LED7:RED",         "LED8:GREEN",       "LED9:BLUE:BLUETOOTH",
 };
-constexpr const char* LED_CLASS = "/sys/class/leds";
-constexpr size_t PATH_SIZE = 256;
-constexpr size_t VALUE_SIZE = 32;
+constexpr const char* kLedClass = "/sys/class/leds";
+constexpr size_t kPathSize = 256;
+constexpr size_t kValueSize = 32;
 
-constexpr const char* BRIGHTNESS = "brightness";
-constexpr const char* TRIGGER = "trigger";
-constexpr const char* DELAY_ON = "delay_on";
-constexpr const char* DELAY_OFF = "delay_off";
-constexpr const char* BLINK_DELAY = "500\n";
+constexpr const char* kBrightness = "brightness";
+constexpr const char* kTrigger = "trigger";
+constexpr const char* kDelayOn = "delay_on";
+constexpr const char* kDelayOff = "delay_off";
+constexpr const char* kBlinkDelay = "500\n";
 
 // A blink of 500 ms on and 500 ms off is over for sure after more than one
 // period without light.
-constexpr int DARK_SAMPLES = 12;
-constexpr long SAMPLE_INTERVAL_NS = 100'000'000;
+constexpr int kDarkSamples = 12;
+constexpr long kSampleIntervalNs = 100'000'000;
 
 struct led_record {
   led_state saved;
@@ -50,14 +50,14 @@ struct led_record {
   bool stopped;         // "0" in delay_on was taken
 };
 
-led_record leds[LED_COUNT];
+led_record leds[kLedCount];
 
-void attribute_path(int led, const char* attribute, char (&path)[PATH_SIZE]) {
-  snprintf(path, sizeof path, "%s/%s/%s", LED_CLASS, LED_NAMES[led], attribute);
+void attribute_path(int led, const char* attribute, char (&path)[kPathSize]) {
+  snprintf(path, sizeof path, "%s/%s/%s", kLedClass, kLedNames[led], attribute);
 }
 
 bool attribute_exists(int led, const char* attribute) {
-  char path[PATH_SIZE];
+  char path[kPathSize];
   attribute_path(led, attribute, path);
   return access(path, F_OK) == 0;
 }
@@ -66,7 +66,7 @@ bool attribute_exists(int led, const char* attribute) {
 // class, on a descriptor opened as the program opens it but without O_CREAT.
 // 0 when taken whole, else the error (EIO for a short write).
 int write_attribute(int led, const char* attribute, const char* text) {
-  char path[PATH_SIZE];
+  char path[kPathSize];
   attribute_path(led, attribute, path);
   const int fd = open(path, O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) return errno;
@@ -81,14 +81,14 @@ int write_attribute(int led, const char* attribute, const char* text) {
 // Reads a value attribute; false (with the error, EINVAL for text that is
 // not a value) when it cannot.
 bool read_value(int led, const char* attribute, unsigned long& value, int& error) {
-  char path[PATH_SIZE];
+  char path[kPathSize];
   attribute_path(led, attribute, path);
   const int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     error = errno;
     return false;
   }
-  char text[VALUE_SIZE];
+  char text[kValueSize];
   const ssize_t length = read(fd, text, sizeof text);
   error = length < 0 ? errno : 0;
   close(fd);
@@ -101,8 +101,8 @@ bool read_value(int led, const char* attribute, unsigned long& value, int& error
 }
 
 void read_trigger(int led, led_state& state) {
-  char path[PATH_SIZE];
-  attribute_path(led, TRIGGER, path);
+  char path[kPathSize];
+  attribute_path(led, kTrigger, path);
   const int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
   trigger_scan scan{};
@@ -122,9 +122,9 @@ void read_trigger(int led, led_state& state) {
 led_state read_state(int led) {
   led_state state{};
   int error = 0;
-  state.has_brightness = read_value(led, BRIGHTNESS, state.brightness, error);
-  state.has_delay_on = read_value(led, DELAY_ON, state.delay_on, error);
-  state.has_delay_off = read_value(led, DELAY_OFF, state.delay_off, error);
+  state.has_brightness = read_value(led, kBrightness, state.brightness, error);
+  state.has_delay_on = read_value(led, kDelayOn, state.delay_on, error);
+  state.has_delay_off = read_value(led, kDelayOff, state.delay_off, error);
   read_trigger(led, state);
   return state;
 }
@@ -143,21 +143,21 @@ const char* first_missing(int led, std::initializer_list<const char*> attributes
 
 // Reads every LED as it is and records what is missing from the start.
 void look_at_start(item_result& attributes, item_result& blink_end, item_result& brightness) {
-  for (int led = 0; led < LED_COUNT; ++led) {
-    char directory[PATH_SIZE];
-    snprintf(directory, sizeof directory, "%s/%s", LED_CLASS, LED_NAMES[led]);
+  for (int led = 0; led < kLedCount; ++led) {
+    char directory[kPathSize];
+    snprintf(directory, sizeof directory, "%s/%s", kLedClass, kLedNames[led]);
     leds[led] = {};
     leds[led].present = is_directory(directory);
     if (!leds[led].present) {
       for (item_result* item : {&attributes, &blink_end, &brightness}) {
-        item_fail(*item, "%s is missing: no directory %s", LED_NAMES[led], directory);
+        item_fail(*item, "%s is missing: no directory %s", kLedNames[led], directory);
       }
       continue;
     }
     leds[led].saved = read_state(led);
-    if (const char* missing = first_missing(led, {BRIGHTNESS, DELAY_ON, DELAY_OFF})) {
+    if (const char* missing = first_missing(led, {kBrightness, kDelayOn, kDelayOff})) {
       const led_state& s = leds[led].saved;
-      item_fail(attributes, "%s has no %s at the start%s%s", LED_NAMES[led], missing,
+      item_fail(attributes, "%s has no %s at the start%s%s", kLedNames[led], missing,
                 s.has_trigger ? ", with trigger " : "", s.has_trigger ? s.trigger : "");
     }
   }
@@ -165,14 +165,14 @@ void look_at_start(item_result& attributes, item_result& blink_end, item_result&
 
 // "0" to brightness, as the patterns switch an LED off; the delay files must stay.
 void switch_off(item_result& attributes, item_result& brightness) {
-  for (int led = 0; led < LED_COUNT; ++led) {
+  for (int led = 0; led < kLedCount; ++led) {
     if (!leds[led].present) continue;
-    if (const int error = write_attribute(led, BRIGHTNESS, "0\n")) {
-      item_fail(brightness, "%s did not take \"0\" in brightness: %s", LED_NAMES[led],
+    if (const int error = write_attribute(led, kBrightness, "0\n")) {
+      item_fail(brightness, "%s did not take \"0\" in brightness: %s", kLedNames[led],
                 strerror(error));
     }
-    if (const char* missing = first_missing(led, {DELAY_ON, DELAY_OFF})) {
-      item_fail(attributes, "%s has no %s right after \"0\" to brightness", LED_NAMES[led],
+    if (const char* missing = first_missing(led, {kDelayOn, kDelayOff})) {
+      item_fail(attributes, "%s has no %s right after \"0\" to brightness", kLedNames[led],
                 missing);
     }
   }
@@ -181,32 +181,32 @@ void switch_off(item_result& attributes, item_result& brightness) {
 // Where the delay files come only with the timer trigger (the stock LED
 // class), the trigger is selected so that the blink itself can be measured.
 bool get_delay_files(int led, item_result& blink_end) {
-  const char* missing = first_missing(led, {DELAY_ON, DELAY_OFF});
+  const char* missing = first_missing(led, {kDelayOn, kDelayOff});
   if (missing == nullptr) return true;
   led_state now{};
   read_trigger(led, now);
   if (!now.offers_timer) {
-    item_fail(blink_end, "%s has no %s and no timer trigger to offer it", LED_NAMES[led], missing);
+    item_fail(blink_end, "%s has no %s and no timer trigger to offer it", kLedNames[led], missing);
     return false;
   }
-  if (const int error = write_attribute(led, TRIGGER, "timer\n")) {
-    item_fail(blink_end, "%s has no %s and refused the timer trigger: %s", LED_NAMES[led], missing,
+  if (const int error = write_attribute(led, kTrigger, "timer\n")) {
+    item_fail(blink_end, "%s has no %s and refused the timer trigger: %s", kLedNames[led], missing,
               strerror(error));
     return false;
   }
   leds[led].timer_selected = true;
-  missing = first_missing(led, {DELAY_ON, DELAY_OFF});
+  missing = first_missing(led, {kDelayOn, kDelayOff});
   if (missing == nullptr) return true;
-  item_fail(blink_end, "%s has no %s even with the timer trigger", LED_NAMES[led], missing);
+  item_fail(blink_end, "%s has no %s even with the timer trigger", kLedNames[led], missing);
   return false;
 }
 
 void start_blinks(item_result& blink_end) {
-  for (int led = 0; led < LED_COUNT; ++led) {
+  for (int led = 0; led < kLedCount; ++led) {
     if (!leds[led].present || !get_delay_files(led, blink_end)) continue;
-    for (const char* attribute : {DELAY_ON, DELAY_OFF}) {
-      if (const int error = write_attribute(led, attribute, BLINK_DELAY)) {
-        item_fail(blink_end, "%s did not take \"500\" in %s: %s", LED_NAMES[led], attribute,
+    for (const char* attribute : {kDelayOn, kDelayOff}) {
+      if (const int error = write_attribute(led, attribute, kBlinkDelay)) {
+        item_fail(blink_end, "%s did not take \"500\" in %s: %s", kLedNames[led], attribute,
                   strerror(error));
       }
     }
@@ -215,28 +215,28 @@ void start_blinks(item_result& blink_end) {
 
 // Every stopped LED must read dark for more than a whole blink period.
 void watch_dark(item_result& blink_end) {
-  for (int sample = 1; sample <= DARK_SAMPLES; ++sample) {
-    const timespec interval{0, SAMPLE_INTERVAL_NS};
+  for (int sample = 1; sample <= kDarkSamples; ++sample) {
+    const timespec interval{0, kSampleIntervalNs};
     nanosleep(&interval, nullptr);
-    for (int led = 0; led < LED_COUNT; ++led) {
+    for (int led = 0; led < kLedCount; ++led) {
       if (!leds[led].stopped) continue;
       unsigned long value = 0;
       int error = 0;
-      if (!read_value(led, BRIGHTNESS, value, error)) {
-        item_fail(blink_end, "%s brightness unreadable: %s", LED_NAMES[led], strerror(error));
+      if (!read_value(led, kBrightness, value, error)) {
+        item_fail(blink_end, "%s brightness unreadable: %s", kLedNames[led], strerror(error));
       } else if (value != 0) {
         item_fail(blink_end, "%s lit (brightness %lu) %ld ms after \"0\" in delay_on",
-                  LED_NAMES[led], value, sample * SAMPLE_INTERVAL_NS / 1'000'000);
+                  kLedNames[led], value, sample * kSampleIntervalNs / 1'000'000);
       }
     }
   }
 }
 
 void stop_blinks(item_result& blink_end) {
-  for (int led = 0; led < LED_COUNT; ++led) {
-    if (!leds[led].present || !attribute_exists(led, DELAY_ON)) continue;
-    if (const int error = write_attribute(led, DELAY_ON, "0\n")) {
-      item_fail(blink_end, "%s did not take \"0\" in delay_on: %s", LED_NAMES[led],
+  for (int led = 0; led < kLedCount; ++led) {
+    if (!leds[led].present || !attribute_exists(led, kDelayOn)) continue;
+    if (const int error = write_attribute(led, kDelayOn, "0\n")) {
+      item_fail(blink_end, "%s did not take \"0\" in delay_on: %s", kLedNames[led],
                 strerror(error));
     } else {
       leds[led].stopped = true;
@@ -249,19 +249,19 @@ void stop_blinks(item_result& blink_end) {
 void light(item_result& brightness) {
   unsigned long lowest = 0;
   unsigned long highest = 0;
-  for (int led = 0; led < LED_COUNT; ++led) {
+  for (int led = 0; led < kLedCount; ++led) {
     if (!leds[led].present) continue;
-    if (const int error = write_attribute(led, BRIGHTNESS, "255\n")) {
-      item_fail(brightness, "%s did not take \"255\" in brightness: %s", LED_NAMES[led],
+    if (const int error = write_attribute(led, kBrightness, "255\n")) {
+      item_fail(brightness, "%s did not take \"255\" in brightness: %s", kLedNames[led],
                 strerror(error));
       continue;
     }
     unsigned long value = 0;
     int error = 0;
-    if (!read_value(led, BRIGHTNESS, value, error)) {
-      item_fail(brightness, "%s brightness unreadable: %s", LED_NAMES[led], strerror(error));
+    if (!read_value(led, kBrightness, value, error)) {
+      item_fail(brightness, "%s brightness unreadable: %s", kLedNames[led], strerror(error));
     } else if (value == 0) {
-      item_fail(brightness, "%s reads brightness 0 after \"255\"", LED_NAMES[led]);
+      item_fail(brightness, "%s reads brightness 0 after \"255\"", kLedNames[led]);
     }
     lowest = lowest == 0 || value < lowest ? value : lowest;
     highest = value > highest ? value : highest;
@@ -276,7 +276,7 @@ void light(item_result& brightness) {
 
 // Puts one LED back; returns the first attribute that did not come back, or null.
 const char* put_back(int led, led_state& now) {
-  led_write plan[MAX_RESTORE_WRITES];
+  led_write plan[kMaxRestoreWrites];
   const int count = led_restore_plan(leds[led].saved, plan);
   for (int i = 0; i < count; ++i) write_attribute(led, plan[i].attribute, plan[i].text);
   now = read_state(led);
@@ -286,17 +286,17 @@ const char* put_back(int led, led_state& now) {
 void put_all_back(item_result& item) {
   int left = 0;
   char first[200] = "";
-  for (int led = 0; led < LED_COUNT; ++led) {
+  for (int led = 0; led < kLedCount; ++led) {
     if (!leds[led].present) continue;
     led_state now{};
     const char* attribute = put_back(led, now);
     if (attribute == nullptr) continue;
     if (left++ == 0) {
-      char was[TRIGGER_NAME_SIZE];
-      char is[TRIGGER_NAME_SIZE];
+      char was[kTriggerNameSize];
+      char is[kTriggerNameSize];
       led_value_text(leds[led].saved, attribute, was, sizeof was);
       led_value_text(now, attribute, is, sizeof is);
-      snprintf(first, sizeof first, "%s %s (was %s, now %s)", LED_NAMES[led], attribute, was, is);
+      snprintf(first, sizeof first, "%s %s (was %s, now %s)", kLedNames[led], attribute, was, is);
     }
   }
   if (left == 0) {
@@ -326,7 +326,7 @@ void check_leds(item_result& attributes, item_result& blink_end, item_result& br
   item_measured(blink_end,
                 "all nine took a \"500\"/\"500\" blink and \"0\" in delay_on, then "
                 "read dark for %ld ms",
-                DARK_SAMPLES * SAMPLE_INTERVAL_NS / 1'000'000);
+                kDarkSamples * kSampleIntervalNs / 1'000'000);
   if (timer_selected()) item_note(blink_end, "the delay files came only with the timer trigger");
   light(brightness);
   put_all_back(brightness);

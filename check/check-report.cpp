@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr const char* TITLES[ITEM_COUNT] = {
+constexpr const char* kTitles[kItemCount] = {
     "Every whole-image write shows the whole image from the start of the screen",
     "A 1-bit-per-pixel geometry",
     "Every LED's blink attributes are there at each moment of the patterns",
@@ -22,7 +22,7 @@ constexpr const char* TITLES[ITEM_COUNT] = {
     "The console font",
 };
 
-constexpr size_t LINE_SIZE = 640;
+constexpr size_t kLineSize = 640;
 
 __attribute__((format(printf, 2, 0))) void append(item_result& item, const char* format,
                                                   va_list arguments) {
@@ -84,7 +84,7 @@ void item_note(item_result& item, const char* fmt, ...) {  // NOLINT(cert-dcl50-
 }
 
 const char* item_title(int number) {
-  return number >= 1 && number <= ITEM_COUNT ? TITLES[number - 1] : "?";
+  return number >= 1 && number <= kItemCount ? kTitles[number - 1] : "?";
 }
 
 void format_item_line(char* out, size_t size, int number, const item_result& item) {
@@ -93,7 +93,7 @@ void format_item_line(char* out, size_t size, int number, const item_result& ite
 }
 
 size_t print_item(int number, const item_result& item, size_t from, bool finished) {
-  char line[LINE_SIZE];
+  char line[kLineSize];
   format_item_line(line, sizeof line, number, item);
   size_t end = strlen(line);
   if (!finished && end > 0) --end;  // the closing parenthesis waits for the notes
@@ -103,7 +103,7 @@ size_t print_item(int number, const item_result& item, size_t from, bool finishe
   return end;
 }
 
-int exit_status(const item_result (&items)[ITEM_COUNT]) {
+int exit_status(const item_result (&items)[kItemCount]) {
   return std::any_of(std::begin(items), std::end(items),
                      [](const item_result& item) { return item.failed; })
              ? 1

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-inline constexpr int ITEM_COUNT = 9;
+inline constexpr int kItemCount = 9;
 
 // What the measurement of one item found. The text is kept in the record
 // (nothing is allocated for the report); what does not fit is cut.
@@ -23,7 +23,7 @@ void item_measured(item_result& item, const char* fmt, ...) __attribute__((forma
 // Appends "; " and a note whatever the outcome (what was put back, say).
 void item_note(item_result& item, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
-// The item's title as the platform contract gives it (number 1 to ITEM_COUNT).
+// The item's title as the platform contract gives it (number 1 to kItemCount).
 const char* item_title(int number);
 // The item's line without its line end, "PASS 2 A 1-bit-per-pixel geometry (...)", cut to `size`.
 void format_item_line(char* out, size_t size, int number, const item_result& item);
@@ -33,4 +33,4 @@ void format_item_line(char* out, size_t size, int number, const item_result& ite
 size_t print_item(int number, const item_result& item, size_t from, bool finished);
 
 // 0 when every item holds, 1 when any failed.
-int exit_status(const item_result (&items)[ITEM_COUNT]);
+int exit_status(const item_result (&items)[kItemCount]);

@@ -9,20 +9,20 @@
 
 namespace {
 
-constexpr uint32_t CONSOLE_ROWS = 16;
+constexpr uint32_t kConsoleRows = 16;
 // Any two XOR to a byte that is not 0, and none is 0: the images of two
 // writes differ in every byte, and none is the picture itself.
-constexpr uint8_t WRITE_PATTERNS[WRITE_COUNT] = {0x55, 0xAA, 0xFF};
+constexpr uint8_t kWritePatterns[kWriteCount] = {0x55, 0xAA, 0xFF};
 
 // Arrow: a shaft along the middle of the first text line, a head whose tip is its rightmost pixel.
-constexpr int SHAFT_LEFT = 2;
-constexpr int SHAFT_TOP = 6;
-constexpr int SHAFT_ROWS = 4;
-constexpr int HEAD_LEFT = 20;
-constexpr int HEAD_COLUMNS = 8;
-constexpr int TEXT_LEFT = 32;
+constexpr int kShaftLeft = 2;
+constexpr int kShaftTop = 6;
+constexpr int kShaftRows = 4;
+constexpr int kHeadLeft = 20;
+constexpr int kHeadColumns = 8;
+constexpr int kTextLeft = 32;
 
-uint8_t pattern_of(int n) { return WRITE_PATTERNS[static_cast<unsigned>(n - 1) % WRITE_COUNT]; }
+uint8_t pattern_of(int n) { return kWritePatterns[static_cast<unsigned>(n - 1) % kWriteCount]; }
 
 }  // namespace
 
@@ -35,7 +35,7 @@ void judge_geometry(const fb_var_screeninfo& info, item_result& item) {
   } else if (width == 0 || width % 8 != 0) {
     item_fail(item, "xres_virtual %u is not a multiple of 8 (yres %u, 1 bit per pixel)", width,
               rows);
-  } else if (rows < CONSOLE_ROWS) {
+  } else if (rows < kConsoleRows) {
     item_fail(item, "yres %u: fewer than 16 rows (xres_virtual %u, 1 bit per pixel)", rows, width);
   }
   item_measured(item, "xres_virtual %u, yres %u, 1 bit per pixel", width, rows);
@@ -43,7 +43,7 @@ void judge_geometry(const fb_var_screeninfo& info, item_result& item) {
 
 size_t image_bytes(const fb_var_screeninfo& info) {
   const uint64_t bytes = uint64_t{info.xres_virtual} * info.yres * info.bits_per_pixel / 8;
-  return bytes <= MAX_IMAGE_BYTES ? static_cast<size_t>(bytes) : 0;
+  return bytes <= kMaxImageBytes ? static_cast<size_t>(bytes) : 0;
 }
 
 void make_write_image(uint8_t* image, const write_images& images, int n) {
@@ -70,15 +70,15 @@ int shown_image(const uint8_t* read, const write_images& images, int latest) {
 
 void draw_test_picture(mmap_buffer& bitmap) {
   mmap_clear(bitmap);
-  for (int y = SHAFT_TOP; y < SHAFT_TOP + SHAFT_ROWS; ++y) {
-    for (int x = SHAFT_LEFT; x < HEAD_LEFT; ++x) mmap_set_pixel(bitmap, x, y);
+  for (int y = kShaftTop; y < kShaftTop + kShaftRows; ++y) {
+    for (int x = kShaftLeft; x < kHeadLeft; ++x) mmap_set_pixel(bitmap, x, y);
   }
   // Each column of the head is two rows shorter than the one before it.
-  for (int d = 0; d < HEAD_COLUMNS; ++d) {
-    for (int y = d; y < static_cast<int>(CONSOLE_ROWS) - d; ++y)
-      mmap_set_pixel(bitmap, HEAD_LEFT + d, y);
+  for (int d = 0; d < kHeadColumns; ++d) {
+    for (int y = d; y < static_cast<int>(kConsoleRows) - d; ++y)
+      mmap_set_pixel(bitmap, kHeadLeft + d, y);
   }
-  bitmap.x = TEXT_LEFT;
+  bitmap.x = kTextLeft;
   bitmap.y = 0;
   font_puts(bitmap, "LEFT");
 }

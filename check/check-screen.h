@@ -12,12 +12,12 @@
 #include "mmap.h"
 
 // Largest image the check writes; it holds six images' worth of memory.
-inline constexpr uint64_t MAX_IMAGE_BYTES = 1 << 20;
-inline constexpr int WRITE_COUNT = 3;
+inline constexpr uint64_t kMaxImageBytes = 1 << 20;
+inline constexpr int kWriteCount = 3;
 
 // Item 2: 1 bit per pixel, an xres_virtual that is a multiple of 8, at least 16 rows.
 void judge_geometry(const fb_var_screeninfo& info, item_result& item);
-// Bytes of one whole image as the console computes it; 0 when that is 0 or above MAX_IMAGE_BYTES.
+// Bytes of one whole image as the console computes it; 0 when that is 0 or above kMaxImageBytes.
 size_t image_bytes(const fb_var_screeninfo& info);
 
 // The images of the three writes are the picture with each byte XORed with
@@ -29,7 +29,7 @@ struct write_images {
   size_t size;  // bytes of one image
 };
 
-// Fills `image` with the image of write `n` (1 to WRITE_COUNT).
+// Fills `image` with the image of write `n` (1 to kWriteCount).
 void make_write_image(uint8_t* image, const write_images& images, int n);
 // What `read` (size bytes) shows after write `latest`: a write (1 to latest), 0 for the former
 // screen, -1 for neither.

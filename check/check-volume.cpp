@@ -20,53 +20,58 @@
 
 namespace {
 
-constexpr const char* VOLUME = "/mnt/vfat";
-constexpr const char* PARENT = "/mnt";
-constexpr char CONTENT[] = "restoremark-check\n";
-constexpr size_t NAME_SIZE = 64;
+constexpr const char* kVolume = "/mnt/vfat";
+constexpr const char* kParent = "/mnt";
+constexpr char kContent[] = "restoremark-check\n";
+constexpr size_t kNameSize = 64;
 
 // False, after recording why, unless the folder is a FAT mount point that is not read-only.
 bool is_writable_fat_mount(item_result& item) {
   struct stat volume {};
   struct stat parent {};
   struct statfs fs {};
-  if (stat(VOLUME, &volume) != 0 || statfs(VOLUME, &fs) != 0) {
-    item_fail(item, "%s: %s", VOLUME, strerror(errno));
-  } else if (stat(PARENT, &parent) == 0 && parent.st_dev == volume.st_dev) {
-    item_fail(item, "%s is not a mount point: nothing is mounted there", VOLUME);
+  if (stat(kVolume, &volume) != 0 || statfs(kVolume, &fs) != 0) {
+    item_fail(item, "%s: %s", kVolume, strerror(errno));
+  } else if (stat(kParent, &parent) == 0 && parent.st_dev == volume.st_dev) {
+    item_fail(item, "%s is not a mount point: nothing is mounted there", kVolume);
   } else if (fs.f_type != MSDOS_SUPER_MAGIC) {
-    item_fail(item, "%s is not a FAT file system (type 0x%lx)", VOLUME,
+    item_fail(item, "%s is not a FAT file system (type 0x%lx)", kVolume,
               static_cast<unsigned long>(fs.f_type));
   } else if ((fs.f_flags & ST_RDONLY) != 0) {
-    item_fail(item, "%s is mounted read-only", VOLUME);
+    item_fail(item, "%s is mounted read-only", kVolume);
   }
   return !item.failed;
 }
 
-bool listed(const char* name) {
-  DIR* folder = opendir(VOLUME);
-  if (folder == nullptr) return false;
-  bool found = false;
+// Whether the folder's listing holds `name`; -1, with errno, when the folder
+// could not be listed to its end.
+int listed(const char* name) {
+  DIR* folder = opendir(kVolume);
+  if (folder == nullptr) return -1;
+  int found = 0;
+  errno = 0;
   // cppcheck-suppress readdirCalled ; one thread, and glibc deprecates readdir_r
   while (const dirent* entry = readdir(folder)) {
-    if (strcmp(entry->d_name, name) == 0) found = true;
+    if (strcmp(entry->d_name, name) == 0) found = 1;
   }
+  const int error = errno;
   closedir(folder);
-  return found;
+  errno = error;
+  return error != 0 ? -1 : found;
 }
 
 // Creates and fills the file; false, after recording why, when it could not.
 bool create(const char* path, item_result& item) {
   const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
-    item_fail(item, "cannot create a file in %s: %s", VOLUME, strerror(errno));
+    item_fail(item, "cannot create a file in %s: %s", kVolume, strerror(errno));
     return false;
   }
-  const ssize_t written = write(fd, CONTENT, sizeof CONTENT - 1);
+  const ssize_t written = write(fd, kContent, sizeof kContent - 1);
   const int error = written < 0 ? errno : 0;
   const bool closed = close(fd) == 0;
-  if (written != static_cast<ssize_t>(sizeof CONTENT - 1) || !closed) {
-    item_fail(item, "cannot write a file in %s: %s", VOLUME, strerror(error != 0 ? error : errno));
+  if (written != static_cast<ssize_t>(sizeof kContent - 1) || !closed) {
+    item_fail(item, "cannot write a file in %s: %s", kVolume, strerror(error != 0 ? error : errno));
   }
   return true;
 }
@@ -84,12 +89,15 @@ void remove_file(const char* path, item_result& item) {
 
 void check_volume(item_result& item) {
   if (!is_writable_fat_mount(item)) return;
-  char name[NAME_SIZE];
-  char path[NAME_SIZE + 16];
+  char name[kNameSize];
+  char path[kNameSize + 16];
   snprintf(name, sizeof name, "restoremark-check-%ld.tmp", static_cast<long>(getpid()));
-  snprintf(path, sizeof path, "%s/%s", VOLUME, name);
+  snprintf(path, sizeof path, "%s/%s", kVolume, name);
   if (!create(path, item)) return;
-  if (!listed(name)) {
+  const int found = listed(name);
+  if (found < 0) {
+    item_fail(item, "cannot list %s: %s", kVolume, strerror(errno));
+  } else if (found == 0) {
     item_fail(item, "a file created with a long name is not listed by it: no long file names");
   }
   remove_file(path, item);

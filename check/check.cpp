@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int CANNOT_CHECK = 2;
+constexpr int kCannotCheck = 2;
 
 // Blocks the signals that end a program from a terminal, a service manager or
 // a reader that went away while the check has the LEDs and the screen
@@ -45,10 +45,10 @@ const char* cannot_check(int argc) {
 int main(int argc, char**) {
   if (const char* reason = cannot_check(argc)) {
     fprintf(stderr, "restoremark-check: cannot check: %s\n", reason);
-    return CANNOT_CHECK;
+    return kCannotCheck;
   }
   hold_signals(SIG_BLOCK);
-  item_result items[ITEM_COUNT] = {};
+  item_result items[kItemCount] = {};
   // Item 9 first, as the test picture is drawn in the console font.
   check_font(items[8]);
 
@@ -63,7 +63,7 @@ int main(int argc, char**) {
   check_power_device(items[5]);
   check_tools(items[6]);
   check_volume(items[7]);
-  for (int number = 3; number <= ITEM_COUNT; ++number)
+  for (int number = 3; number <= kItemCount; ++number)
     print_item(number, items[number - 1], 0, true);
 
   const int status = exit_status(items);

@@ -2,9 +2,11 @@
 # of a host build.
 #
 #   component device: the program and the platform check in sbin
-#                     (/usr/sbin/restoremark, /usr/sbin/restoremark-check) and
-#                     the console font at the one path both open,
-#                     /usr/share/fonts/6x16.bdf, under the usual /usr prefix
+#                     (/usr/sbin/restoremark, /usr/sbin/restoremark-check),
+#                     their manual pages (restoremark.8, restoremark-check.8,
+#                     compressed, in share/man/man8) and the console font at
+#                     the one path both open, /usr/share/fonts/6x16.bdf, under
+#                     the usual /usr prefix
 #   component twin:   restoremark-sim and restoremark-render in bin, only in
 #                     builds that made them; they keep using the build tree's
 #                     device program, preload library and tools, so they are
@@ -31,6 +33,27 @@ install(FILES ${RESTOREMARK_SHIPPED_FONT}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/fonts
   PERMISSIONS ${restoremark_data_mode}
   COMPONENT device)
+
+# Compresses `source` into `output` at configure time as Debian wants its
+# documentation: at the highest level and without a time stamp (-n), so that
+# every build gives the same bytes. A changed source configures again.
+function(restoremark_gzip source output)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${source}")
+  get_filename_component(folder "${output}" DIRECTORY)
+  file(MAKE_DIRECTORY "${folder}")
+  execute_process(COMMAND gzip -9nc "${source}" OUTPUT_FILE "${output}" RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "gzip could not compress ${source}: ${result}")
+  endif()
+endfunction()
+
+foreach(page restoremark.8 restoremark-check.8)
+  restoremark_gzip("${PROJECT_SOURCE_DIR}/docs/man/${page}" "${PROJECT_BINARY_DIR}/man/${page}.gz")
+  install(FILES "${PROJECT_BINARY_DIR}/man/${page}.gz"
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man8
+    PERMISSIONS ${restoremark_data_mode}
+    COMPONENT device)
+endforeach()
 
 # The program's font path is fixed; an image built with another prefix would
 # carry the font where the program never looks.

@@ -1,16 +1,13 @@
 # The Debian package of the device program: `cpack` in a device build (any
 # toolchain) makes build/.../restoremark_<version>_<arch>.deb with the
-# program, the platform check, the font and the Debian documentation files,
-# nothing else.
+# program, the platform check, their manual pages, the font and the Debian
+# documentation files, nothing else.
 # scripts/package builds the packages for armhf and arm64.
 #
 # lintian (2.116) finds no error. Warnings kept, which tests/check-package.sh
 # allows and no other:
 #   initial-upload-closes-no-bugs: the first changelog entry closes no bug of
 #     Debian's archive (an ITP); this package is not uploaded there.
-#   no-manual-page usr/sbin/restoremark, usr/sbin/restoremark-check: both take
-#     no arguments and run on device images, which carry no manual pages; the
-#     README describes the check's output line by line.
 # Informational tags (lintian -I), kept as well:
 #   hardening-no-fortify-functions, hardening-no-bindnow: the packaged program
 #     is the verified size-optimised build; _FORTIFY_SOURCE and -z now would
@@ -47,7 +44,6 @@ set(RESTOREMARK_DEB_ARCHITECTURE "${restoremark_deb_arch}" CACHE STRING
 set(restoremark_deb_revision 1)
 set(restoremark_deb_version "${PROJECT_VERSION}-${restoremark_deb_revision}")
 set(restoremark_debian_dir "${PROJECT_SOURCE_DIR}/cmake/debian")
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${restoremark_debian_dir}/changelog")
 file(STRINGS "${restoremark_debian_dir}/changelog" restoremark_changelog_head LIMIT_COUNT 1)
 string(REGEX MATCH "^restoremark \\(([^)]*)\\)" restoremark_changelog_match "${restoremark_changelog_head}")
 if(NOT CMAKE_MATCH_1 STREQUAL restoremark_deb_version)
@@ -55,17 +51,8 @@ if(NOT CMAKE_MATCH_1 STREQUAL restoremark_deb_version)
     "The newest entry of cmake/debian/changelog is for version '${CMAKE_MATCH_1}', but the "
     "package version is ${restoremark_deb_version}: add an entry for this version at its top.")
 endif()
-# lintian wants the changelog compressed at the highest level and without a
-# time stamp (-n), so that the package is the same on every build.
 set(restoremark_changelog_gz "${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz")
-file(MAKE_DIRECTORY "${PROJECT_BINARY_DIR}/debian")
-execute_process(
-  COMMAND gzip -9nc "${restoremark_debian_dir}/changelog"
-  OUTPUT_FILE "${restoremark_changelog_gz}"
-  RESULT_VARIABLE restoremark_gzip_result)
-if(NOT restoremark_gzip_result EQUAL 0)
-  message(FATAL_ERROR "gzip could not compress cmake/debian/changelog: ${restoremark_gzip_result}")
-endif()
+restoremark_gzip("${restoremark_debian_dir}/changelog" "${restoremark_changelog_gz}")
 install(FILES "${restoremark_debian_dir}/copyright" "${restoremark_changelog_gz}"
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/restoremark
   PERMISSIONS ${restoremark_data_mode}

@@ -70,12 +70,12 @@ void install_tools(const Image& image, const Scenario& scenario, const TwinFiles
   }
 }
 
+// The file is the display memory, zero at start, on both platforms.
 void write_display(const Image& image, const Scenario& scenario) {
   if (scenario.display == Display::kNone) return;
   const fs::path fb = image.root() / "dev/fb0";
   write_file(fb, "");
-  // On the Linux platform the file is the display memory, zero at start.
-  if (scenario.platform == Platform::kLinux) fs::resize_file(fb, scenario.display_memory);
+  fs::resize_file(fb, scenario.display_memory);
 }
 
 }  // namespace
@@ -87,6 +87,8 @@ void fill_volume(const Image& image, const Scenario& scenario) {
   write_file(image.volume() / kBystanderName, kBystander);
   if (scenario.log_blocked) fs::create_directory(image.volume() / kLogName);
   if (scenario.volume_full) fill_up(image.volume());
+  // What the run found, to tell what it left changed.
+  fs::copy(image.volume(), image.volume_before(), fs::copy_options::recursive);
 }
 
 fs::path make_image_dir(fs::path parent) {
@@ -134,6 +136,7 @@ Image make_image(const fs::path& dir, const Scenario& scenario, const Device& de
   install_tools(image, scenario, files);
 
   write_file(image.journal(), "");
+  write_file(image.display_pushes(), "");
   fs::copy_file(files.preload, image.control() / fs::path(twin_control::kPreload).filename());
   const fs::path settings = image.control() / fs::path(twin_control::kSettings).filename();
   if (!twin_settings::write_settings(device.settings, settings.c_str())) {

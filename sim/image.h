@@ -6,7 +6,9 @@
 //   root/...     the device paths bound into the sandbox (volume, tools,
 //                main-user folder, fonts, /dev/power, /dev/fb0)
 //   leds/        mount point of the LED class file system
-//   control/     journal, settings, the preload library
+//   control/     journal, settings, the bytes of the display's pushes, the
+//                preload library
+//   volume-before/   the volume as the run found it (a copy)
 //   stdout, stderr   the program's standard output and error
 #pragma once
 
@@ -25,6 +27,8 @@ struct Image {
   std::filesystem::path control() const { return dir / "control"; }
   std::filesystem::path leds() const { return dir / "leds"; }
   std::filesystem::path journal() const { return control() / "journal"; }
+  std::filesystem::path display_pushes() const { return control() / "display-pushes"; }
+  std::filesystem::path volume_before() const { return dir / "volume-before"; }
   std::filesystem::path standard_output() const { return dir / "stdout"; }
   std::filesystem::path standard_error() const { return dir / "stderr"; }
 };
@@ -36,7 +40,9 @@ std::filesystem::path make_image_dir(std::filesystem::path parent);
 
 // Makes the image in the empty folder `dir`. A size-limited volume is left
 // empty: it is a file system of its own, filled once the sandbox has mounted
-// it (fill_volume). Throws std::runtime_error when a file cannot be made.
+// it (fill_volume, which also keeps a copy of the volume as it filled it).
+// The display memory starts zero. Throws std::runtime_error when a file
+// cannot be made.
 Image make_image(const std::filesystem::path& dir, const Scenario& scenario, const Device& device,
                  const TwinFiles& files);
 void fill_volume(const Image& image, const Scenario& scenario);

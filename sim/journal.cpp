@@ -106,8 +106,14 @@ const std::map<std::string, Decoder, std::less<>>& decoders() {
        }},
       {journal::kFbWrite,
        [](const Fields& f) -> Record {
-         f.expect(4);
-         return FbWrite{f.number(0), f.number(1), static_cast<int>(f.number(2)), f.number(3)};
+         f.expect(5);
+         FbWrite write;
+         write.offered = f.number(0);
+         write.result = f.number(1);
+         write.error = static_cast<int>(f.number(2));
+         write.position = f.number(3);
+         write.at = f.number(4);
+         return write;
        }},
       {journal::kPower,
        [](const Fields& f) -> Record {

@@ -72,7 +72,11 @@ struct FbWrite {
   long long result = 0;    // what write() returned
   int error = 0;           // errno when it returned -1
   long long position = 0;  // the file position it was made at
+  long long at = 0;        // where in the display memory it landed
   double time = 0;
+  // Not in the record: the bytes it took, from the control folder's record
+  // of them (result.h).
+  std::string bytes;
 };
 
 struct PowerRequest {

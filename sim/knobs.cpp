@@ -182,7 +182,7 @@ const std::vector<Knob> kKnobs = {
      [](Scenario& s, std::string_view v) {
        return choice(s.platform, v, {{"device", Platform::kDevice}, {"linux", Platform::kLinux}});
      }},
-    {"--fb-memory", "BYTES", "linux platform: the display memory (default 8388608)",
+    {"--fb-memory", "BYTES", "the display memory (default 8388608)",
      [](Scenario& s, std::string_view v) { return count(s.display_memory, v, 0, 1LL << 32); }},
     {"--led-trigger", "NAME", "linux platform: the trigger every LED starts with (none, timer)",
      [](Scenario& s, std::string_view v) {

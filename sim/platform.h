@@ -6,9 +6,10 @@
 namespace twin {
 
 // The device's: LED attributes keep the text last written, and each
-// whole-image write shows at the start of the screen. Linux: the kernel's LED
-// class with the timer trigger, and the fbdev driver, which writes at the
-// file position within the display memory.
+// whole-image write lands at the start of the display memory, leaving the
+// file position alone. Linux: the kernel's LED class with the timer trigger,
+// and the fbdev driver, which writes at the file position within the display
+// memory.
 enum class Platform { kDevice, kLinux };
 
 }  // namespace twin

@@ -4,10 +4,13 @@
 //  - the power-management driver: an ioctl on "/dev/power" (a plain file in
 //    the device image) is answered as the settings say and recorded, and
 //    ends the program when the settings cut the power right after it;
-//  - the frame buffer: "/dev/fb0" is a plain file; its screen information
-//    request is answered with the settings' geometry (or refused), and every
-//    write to it is recorded with the file position it landed at, taken in
-//    part, refused, or placed as the platform places it;
+//  - the frame buffer: "/dev/fb0" is a plain file, the display memory; its
+//    screen information request is answered with the settings' geometry (or
+//    refused), and every write to it is placed as the platform's driver
+//    places it (or taken in part, or refused) and recorded with the file
+//    position it was made at, where it landed and the bytes it took;
+//  - file system information: "/mnt/vfat" is a folder of the workstation's,
+//    answered as the FAT volume it stands for;
 //  - sleeps: every sleep is recorded and returns at once (virtual time), or
 //    sleeps for real when the settings ask for real time;
 //  - children: every waitpid() result, as the program saw it;
@@ -16,10 +19,13 @@
 // visibility: only the wrappers below are exported, so that nothing else of
 // the library can stand in for a symbol of the program's.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <linux/fb.h>
+#include <linux/magic.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -134,10 +140,15 @@ int fb_ioctl(unsigned long request, void* argument) {
   return 0;
 }
 
+// Bytes of one whole image, as a program computes it from the screen information.
+unsigned long long image_bytes(const twin_settings::Settings& s) {
+  return static_cast<unsigned long long>(s.xres_virtual) * s.yres * s.bits_per_pixel / 8;
+}
+
 // How many of `count` bytes the stock fbdev write takes at `position` of a
 // display memory of `memory` bytes, and the error it gives when it takes
 // none: past the end EFBIG; at the end, or for what does not fit, ENOSPC.
-size_t linux_fb_count(long long position, size_t count, long long memory, int* error) {
+size_t fb_count(long long position, size_t count, long long memory, int* error) {
   const auto total = static_cast<unsigned long long>(memory);
   if (static_cast<unsigned long long>(position) > total) {
     *error = EFBIG;
@@ -155,27 +166,70 @@ size_t linux_fb_count(long long position, size_t count, long long memory, int* e
   return count;
 }
 
+// Appends the bytes a push took to the control folder's record of them, so
+// that the frames are made from what each push wrote, also where a later
+// push wrote over it. A failure is the twin's own, said on standard error.
+void keep_pushed_bytes(const void* data, size_t size) {
+  const int saved = errno;
+  const int fd = open(twin_control::kDisplayPushes, O_WRONLY | O_APPEND | O_CLOEXEC);
+  const ssize_t written = fd >= 0 ? journal::raw_write(fd, data, size) : -1;
+  if (written != static_cast<ssize_t>(size)) {
+    char message[300];
+    const int n = snprintf(message, sizeof message,
+                           "restoremark-twin: cannot keep a push's %zu bytes in %s: %s\n", size,
+                           twin_control::kDisplayPushes,
+                           written < 0 ? strerror(errno) : "a short write");
+    if (n > 0) journal::raw_write(2, message, static_cast<size_t>(n));
+  }
+  if (fd >= 0) close(fd);
+  errno = saved;
+}
+
+// The stock fbdev driver writes at the file position and advances it, within
+// the display memory. The device's driver stores a write of exactly one whole
+// image from the start of the display memory and leaves the file position
+// alone (an image is a frame, not part of a stream); any other write it takes
+// as the stock driver does.
 ssize_t fb_write(int fd, const void* data, size_t size) {
   const twin_settings::Settings s = settings();
   const long long position = lseek(fd, 0, SEEK_CUR);
+  const bool whole_image =
+      s.platform == twin_settings::Platform::kDevice && size != 0 && size == image_bytes(s);
+  const long long at = whole_image ? 0 : position;
   // The display may take fewer bytes than offered, or none.
   size_t count = s.fb_takes >= 0 && static_cast<size_t>(s.fb_takes) < size ? s.fb_takes : size;
   int error = s.fb_fails;
-  if (error == 0 && s.platform == twin_settings::Platform::kLinux) {
-    count = linux_fb_count(position, count, s.fb_memory, &error);
-  }
+  if (error == 0) count = fb_count(at, count, s.fb_memory, &error);
   ssize_t result = -1;
   if (s.fb_fails == 0 && count > 0) {
-    result = journal::raw_write(fd, data, count);
+    result = whole_image ? pwrite(fd, data, count, 0) : journal::raw_write(fd, data, count);
     error = result < 0 ? errno : 0;
+    if (result > 0) keep_pushed_bytes(data, static_cast<size_t>(result));
   } else if (error == 0) {
     result = 0;  // a display that takes nothing
   }
   journal::Writer line(journal::kFbWrite);
   line.number(static_cast<long long>(size)).number(result).number(result < 0 ? error : 0);
-  line.number(position);
+  line.number(position).number(at);
   record(line);
   if (result < 0) errno = error;
+  return result;
+}
+
+// Whether `path` names the volume's own folder (not merely a file on it).
+bool is_volume(const char* path) {
+  struct stat of_path {};
+  struct stat of_volume {};
+  return stat(path, &of_path) == 0 && stat("/mnt/vfat", &of_volume) == 0 &&
+         of_path.st_dev == of_volume.st_dev && of_path.st_ino == of_volume.st_ino;
+}
+
+template <typename Info>
+int volume_statfs(const char* name, const char* path, Info* info) {
+  const int result = next<int (*)(const char*, Info*)>(name)(path, info);
+  const int saved = errno;
+  if (result == 0 && is_volume(path)) info->f_type = MSDOS_SUPER_MAGIC;
+  errno = saved;
   return result;
 }
 
@@ -227,6 +281,17 @@ TWIN_EXPORT int ioctl(int fd, unsigned long request, ...) {
   }
   if (is_device(fd, "/dev/fb0")) return fb_ioctl(request, argument);
   return next<int (*)(int, unsigned long, void*)>("ioctl")(fd, request, argument);
+}
+
+// The volume is a folder of the workstation's: it answers as the device's FAT
+// volume, its flags (read-only, say) as they are. A program built with the
+// large-file interfaces calls statfs64.
+TWIN_EXPORT int statfs(const char* path, struct statfs* info) {
+  return volume_statfs("statfs", path, info);
+}
+
+TWIN_EXPORT int statfs64(const char* path, struct statfs64* info) {
+  return volume_statfs("statfs64", path, info);
 }
 
 TWIN_EXPORT pid_t waitpid(pid_t pid, int* status, int options) {

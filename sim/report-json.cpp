@@ -97,7 +97,10 @@ void devices(std::ostringstream& out, const RunResult& r, const ReportStyle& sty
   list(out, "pushes", r.pushes, [&out](const FbWrite& p) {
     out << "{\"time\": " << p.time << ", \"offered\": " << p.offered << ", \"result\": " << p.result
         << ", \"error\": " << (p.result < 0 ? json_string(error_name(p.error)) : "null")
-        << ", \"position\": " << p.position << "}";
+        << ", \"position\": " << p.position;
+    // Where the driver stored it, when that is not the file position.
+    if (p.result > 0 && p.at != p.position) out << ", \"at\": " << p.at;
+    out << "}";
   });
   size_t index = 0;
   list(out, "frames", r.frames, [&](const Frame& f) {
@@ -137,6 +140,11 @@ std::string json_report(const RunResult& r, const ReportStyle& style) {
   const auto log = r.log();
   out << ",\n  \"log\": " << (log ? json_bytes(*log) : "null");
   out << ",\n  \"main_user_install_left\": " << boolean(r.main_user_install_left);
+  if (const auto left = left_as_found(r)) {
+    out << ",\n  \"left_as_found\": {\"leds\": " << json_string(left->leds)
+        << ", \"display_memory\": " << json_string(left->display)
+        << ", \"volume\": " << json_string(left->volume) << "}";
+  }
   if (style.peak_memory) {
     out << ",\n  \"peak_rss_kib\": " << (r.peak_rss_kib ? std::to_string(*r.peak_rss_kib) : "null");
   }

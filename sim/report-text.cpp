@@ -138,6 +138,7 @@ void display_part(std::ostringstream& out, const RunResult& r, const ReportStyle
       continue;
     }
     out << push.result << " taken";
+    if (push.result > 0 && push.at != push.position) out << " at offset " << push.at;
     if (push.result == 0) {
       out << "\n";
       continue;
@@ -187,6 +188,11 @@ void rest_part(std::ostringstream& out, const RunResult& r, bool peak_memory) {
   const auto log = r.log();
   out << "Log file: " << (log ? quoted(*log) : std::string("none")) << "\n";
   out << "Main-user install file: " << (r.main_user_install_left ? "still there" : "gone") << "\n";
+  if (const auto left = left_as_found(r)) {
+    out << "\nWhat the run changed, against the device as it found it:\n"
+        << "  LEDs: " << left->leds << "\n  display memory: " << left->display
+        << "\n  volume /mnt/vfat: " << left->volume << "\n";
+  }
   if (peak_memory) {
     out << "Peak resident memory: ";
     if (r.peak_rss_kib) {

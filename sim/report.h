@@ -2,6 +2,7 @@
 // as one JSON document for scripts.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,19 @@ std::vector<LedMoment> led_timeline(const RunResult& result);
 
 // A short column label for LED `index`: "#7 LED8".
 std::string led_label(size_t index);
+
+// What a run left of the device as it found it, part by part: each one is
+// "as before the run" or says what differs first.
+struct LeftAsFound {
+  std::string leds;     // or "not written"
+  std::string display;  // the display memory, zero before the run; or "not written", "none"
+                        // (no display memory)
+  std::string volume;
+};
+// Given for a run that wrote to the LEDs or the display and left one of them
+// as it found it: a run that puts back what it changed, as the platform
+// check does (the program leaves its outcome showing). Nothing otherwise.
+std::optional<LeftAsFound> left_as_found(const RunResult& result);
 
 struct ReportStyle {
   bool colour = false;                   // ANSI colours for the LED timeline

@@ -24,30 +24,21 @@ size_t screen_bytes(const Geometry& g) {
   return static_cast<size_t>(uint64_t{g.xres_virtual()} * g.height * g.bits_per_pixel / 8);
 }
 
-// The screen after each push that landed. On the device each push shows at
-// the start of the screen; on the stock Linux driver the screen shows the
-// start of the display memory, where each push lands at the file position.
-// Writes on the one descriptor never overlap (each advances the position),
-// so the memory after the run holds every push's bytes at its place.
+// The screen after each push that landed, from the bytes each push took at
+// the place it landed: the screen is the start of the display memory, which
+// is zero before the run.
 std::vector<Frame> screens(const RunResult& r) {
   std::vector<Frame> frames;
   const bool landed = std::any_of(r.pushes.begin(), r.pushes.end(),
                                   [](const FbWrite& push) { return push.result > 0; });
   if (!landed) return frames;  // nor is a screen of a size that was refused made up
-  const size_t visible = screen_bytes(r.geometry);
-  std::string memory(r.platform == Platform::kLinux ? r.display_memory.size() : visible, '\0');
-  std::string screen(visible, '\0');
+  std::string screen(screen_bytes(r.geometry), '\0');
   for (const auto& push : r.pushes) {
     if (push.result <= 0) continue;
-    const auto position = static_cast<size_t>(push.position);
-    const auto taken = static_cast<size_t>(push.result);
-    const std::string bytes =
-        r.display_memory.substr(std::min(position, r.display_memory.size()), taken);
-    if (r.platform == Platform::kLinux) {
-      memory.replace(position, bytes.size(), bytes);
-      screen = memory.substr(0, visible);
-    } else {
-      screen.replace(0, std::min(bytes.size(), visible), bytes.substr(0, visible));
+    const auto at = static_cast<size_t>(push.at);
+    if (at < screen.size()) {
+      screen.replace(at, std::min(push.bytes.size(), screen.size() - at), push.bytes, 0,
+                     screen.size() - at);
     }
     frames.push_back({push.time, screen, r.geometry});
   }
@@ -123,14 +114,31 @@ RunResult collect(const Image& image, const Scenario& scenario, const Device& de
   r.err = read_file(image.standard_error());
   r.records = decode_journal(read_file(image.journal()));
   check_twin_worked(r);
+  attach_pushed_bytes(r.records, read_file(image.display_pushes()));
   name_streams_by_image(r, image);
   const fs::path kept_volume = image.dir / "volume-after";
   r.volume = read_volume(fs::exists(kept_volume) ? kept_volume : image.volume());
+  r.volume_before = read_volume(image.volume_before());
   r.main_user_install_left = fs::exists(image.root() / "usr/local/main-user/install");
   r.geometry = scenario.geometry;
   if (scenario.display != Display::kNone) r.display_memory = read_file(image.root() / "dev/fb0");
   build_views(r, device.initial_leds);
   return r;
+}
+
+void attach_pushed_bytes(std::vector<Record>& records, const std::string& pushed) {
+  size_t next = 0;
+  for (auto& record : records) {
+    auto* push = std::get_if<FbWrite>(&record);
+    if (push == nullptr || push->result <= 0) continue;
+    const auto size = static_cast<size_t>(push->result);
+    if (pushed.size() - next < size) {
+      throw TwinError("the display's record of its pushes holds " + std::to_string(pushed.size()) +
+                      " bytes, fewer than its pushes took");
+    }
+    push->bytes = pushed.substr(next, size);
+    next += size;
+  }
 }
 
 void build_views(RunResult& r, const std::vector<LedState>& initial_leds) {

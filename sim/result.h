@@ -47,7 +47,7 @@ struct RunResult {
   std::vector<ToolCall> tool_calls;
   std::vector<ChildEnd> children_without_tool;  // a child that did not become a tool
   std::vector<LedWrite> led_writes;
-  std::vector<FbWrite> pushes;  // every write to the display, landed or not
+  std::vector<FbWrite> pushes;  // every write to the display, landed or not, with its bytes
   std::vector<Frame> frames;    // the screen after each push that landed
   std::vector<PowerRequest> power_requests;
   std::vector<Sleep> sleeps;
@@ -57,10 +57,11 @@ struct RunResult {
   std::vector<LedState> final_leds;
 
   Geometry geometry;           // the display's geometry in the scenario
-  std::string display_memory;  // "/dev/fb0" after the run (device: every push in turn)
+  std::string display_memory;  // "/dev/fb0" after the run; it was zero before
   // Files and folders left on the volume: relative path -> bytes ("" for a
-  // folder, whose path ends in '/').
+  // folder, whose path ends in '/'); and the same before the run.
   std::map<std::string, std::string> volume;
+  std::map<std::string, std::string> volume_before;
   bool main_user_install_left = false;
   std::filesystem::path image;  // the kept device image, when asked for
 
@@ -73,8 +74,13 @@ struct RunResult {
 // JournalError when the journal lost a record.
 RunResult collect(const Image& image, const Scenario& scenario, const Device& device, int status);
 
-// Fills the views of `result` from its records, the LEDs' states before the
-// program wrote anything and the display memory.
+// Gives each display write of `records` the bytes it took, from `pushed`:
+// every landed write's bytes, one write after another. Throws TwinError when
+// they are not all there.
+void attach_pushed_bytes(std::vector<Record>& records, const std::string& pushed);
+
+// Fills the views of `result` from its records (their display writes with
+// their bytes) and the LEDs' states before the program wrote anything.
 void build_views(RunResult& result, const std::vector<LedState>& initial_leds);
 
 // How a process ended, from the status waitpid() gave: "exit 1", "killed by

@@ -136,7 +136,7 @@ struct Scenario {
   bool display_info_fails = false;     // the screen information request is refused
   long display_write_limit = -1;       // bytes the display takes per write; -1: all
   int display_write_error = 0;         // errno with which every push fails; 0: none
-  long long display_memory = 8 << 20;  // Linux platform: bytes of display memory
+  long long display_memory = 8 << 20;  // bytes of display memory
   // Where the power goes, and how long the device runs on there before it
   // does. The twin cuts at once: its volume is a folder that keeps every
   // write, as a device's volume does once its dirty pages are written back.

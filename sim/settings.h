@@ -32,9 +32,10 @@ inline constexpr const char* kPowerCutTool = "power";
 inline constexpr const char* kPowerCutOption = "request";
 
 struct Settings {
-  // How writes to the frame buffer land: on the device each whole-image write
-  // shows at the start of the screen; the stock Linux fbdev driver writes at
-  // the file position and advances it, within `fb_memory` bytes.
+  // How writes to the frame buffer land, within `fb_memory` bytes: the stock
+  // Linux fbdev driver writes at the file position and advances it; the
+  // device's stores each whole-image write from the start of the screen and
+  // leaves the position alone, and takes any other write as the stock one.
   Platform platform = Platform::kDevice;
   bool power_refuses = false;
   bool real_time = false;
@@ -44,7 +45,7 @@ struct Settings {
   unsigned xres = 128, yres = 64, xres_virtual = 128, yres_virtual = 64, bits_per_pixel = 1;
   long fb_takes = -1;       // bytes the display takes per write; -1: all offered
   int fb_fails = 0;         // errno with which every write fails; 0: none
-  long long fb_memory = 0;  // display memory in bytes (Linux platform)
+  long long fb_memory = 0;  // display memory in bytes
   int answer_count = 0;
   Answer answers[16];
   // The power cut, if any: the call it comes in and how long the device

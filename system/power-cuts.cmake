@@ -15,7 +15,8 @@ execute_process(
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
   "${CMAKE_CURRENT_SOURCE_DIR}/power-cuts")
 
-set(booting --program "${RESTOREMARK_PROGRAM}" --helpers "${guest_bin}" ${drivers})
+set(booting --program "${RESTOREMARK_PROGRAM}" --check "${RESTOREMARK_CHECK}"
+    --helpers "${guest_bin}" ${drivers})
 string(REPLACE "\n" ";" cut_plan_lines "${cut_plan}")
 foreach(line IN LISTS cut_plan_lines)
   string(REPLACE " " ";" words "${line}")

@@ -2,8 +2,8 @@
 # Builds the device program as a firmware build does (tests, twin and tools
 # off, the armhf cross toolchain, prefix /usr), installs it with DESTDIR into
 # a temporary folder and checks what lands there: exactly the program, the
-# platform check and the font with their modes, each program a 32-bit ARM
-# executable that needs only libc.so.6.
+# platform check, their manual pages and the font with their modes, each
+# program a 32-bit ARM executable that needs only libc.so.6.
 # The configure refuses GoogleTest, libpng and pkg-config (libfuse3), so a
 # find_package of any of them in this configuration fails the test.
 # usage: check-install.sh CMAKE SOURCE_DIR
@@ -44,7 +44,7 @@ step install env DESTDIR="$work/root" "$cmake" --install "$work/build"
 
 root="$work/root"
 status=0
-(cd "$root" && find . -mindepth 1 -printf '%M %P\n' | sort -k2) >"$work/installed"
+(cd "$root" && find . -mindepth 1 -printf '%M %P\n' | LC_ALL=C sort -k2) >"$work/installed"
 cat >"$work/expected" <<'EOF'
 drwxr-xr-x usr
 drwxr-xr-x usr/sbin
@@ -53,6 +53,10 @@ drwxr-xr-x usr/sbin
 drwxr-xr-x usr/share
 drwxr-xr-x usr/share/fonts
 -rw-r--r-- usr/share/fonts/6x16.bdf
+drwxr-xr-x usr/share/man
+drwxr-xr-x usr/share/man/man8
+-rw-r--r-- usr/share/man/man8/restoremark-check.8.gz
+-rw-r--r-- usr/share/man/man8/restoremark.8.gz
 EOF
 if ! diff -u "$work/expected" "$work/installed"; then
   echo "FAILED: installed files and modes (expected -, installed +)"

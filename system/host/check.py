@@ -12,19 +12,8 @@ from typing import Callable
 
 from . import panel, screen, trace
 from .layout import Layout
-from .results import BootResults, Results, read_text, read_volume
+from .results import Results, read_text, read_volume
 from .scenarios import Scenario
-
-
-def reported(name: str, problems: list[str], fine: str) -> int:
-    """Prints each problem, or `fine` when there is none, each line after
-    `name`; 1 when there are problems, else 0."""
-    for problem in problems:
-        print(f"{name}: {problem}")
-    if not problems:
-        print(f"{name}: {fine}")
-    sys.stdout.flush()
-    return 1 if problems else 0
 
 
 def _led_events(results: Results) -> str:
@@ -81,7 +70,7 @@ def _blink_problems(expected: str, results: Results) -> list[str]:
     return problems
 
 
-def _volume_text(files: list[tuple[str, bytes]] | None) -> str:
+def volume_text(files: list[tuple[str, bytes]] | None) -> str:
     """A volume as text to compare and show a diff of: each file's name and
     size, then its bytes."""
     if files is None:
@@ -101,7 +90,7 @@ def _matches(expected: str, actual: str) -> bool:
         fnmatch.fnmatchcase(s, w) if "*" in w else s == w for w, s in zip(wanted, seen))
 
 
-def _differences(name: str, expected: str, actual: str) -> list[str]:
+def differences(name: str, expected: str, actual: str) -> list[str]:
     if expected == actual or (expected.endswith("\n") == actual.endswith("\n") and _matches(expected, actual)):
         return []
     return [f"{name} differs:\n" + "".join(difflib.unified_diff(
@@ -127,43 +116,28 @@ def check(layout: Layout, scenario: Scenario) -> int:
     if not expected.is_dir():
         print(f"{scenario.name}: nothing expected in {expected}")
         return 1
-    problems = _differences("stderr", "", results.text("stderr"))
+    problems = differences("stderr", "", results.text("stderr"))
     for item in sorted(expected.iterdir()):
         if item.name == "volume":
-            problems += _differences("volume", _volume_text(read_volume(item)),
-                                     _volume_text(results.volume()))
+            problems += differences("volume", volume_text(read_volume(item)),
+                                     volume_text(results.volume()))
         elif item.name == "blink":
             problems += _blink_problems(read_text(item), results)
         else:
-            problems += _differences(item.name, read_text(item), _seen(results, item.name))
+            problems += differences(item.name, read_text(item), _seen(results, item.name))
     display_files = [name for name in ("fb-info", "fb-memory", "panel.ppm") if results.has(name)]
     if not scenario.display and display_files:
         problems.append(f"LED mode, yet the results hold {', '.join(display_files)}")
     if scenario.display and not results.has("panel.ppm"):
         problems.append("display mode, yet no panel.ppm: the host took no screendump")
-    return reported(scenario.name, problems, "as expected")
+    return said(scenario.name, problems, "as expected")
 
 
-def _panel_measurement(seen: BootResults) -> str:
-    """Where the panel showed probe-platform's test image: bit 7 of byte 0
-    and bit 0 of byte 15, the first row's first and last pixels in memory
-    order."""
-    try:
-        row = seen.probe_panel()[0]
-    except (OSError, panel.PanelError) as error:
-        return f"panel: no reading of the test image ({error})\n"
-    return f"panel row 0 with byte 0 = 0x80 and byte 15 = 0x01: pixels set at {panel.set_pixels(row)}\n"
-
-
-def check_platform(layout: Layout, boot: str) -> int:
-    """The boot's measurements of its kernel (probe-platform, and the panel
-    with its test image) against system/expected/platform/BOOT."""
-    seen = BootResults(layout, boot)
-    expected = layout.expected / "platform" / boot
-    if not seen.has("guest/platform"):
-        print(f"{boot}: no platform measurements in {seen.folder / 'guest' / 'platform'}")
-        return 1
-    measured = seen.guest("platform") + _panel_measurement(seen)
-    problems = _differences("platform", read_text(expected) if expected.exists() else "(absent)\n",
-                            measured)
-    return reported(boot, problems, "the kernel behaves as expected")
+def said(name: str, problems: list[str], fine: str) -> int:
+    """Prints each problem, or that all is `fine`; the exit status of a check."""
+    for problem in problems:
+        print(f"{name}: {problem}")
+    if not problems:
+        print(f"{name}: {fine}")
+    sys.stdout.flush()
+    return 1 if problems else 0

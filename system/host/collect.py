@@ -2,11 +2,12 @@
 build/system/results/NAME, each with its volume read back, its `tools` and
 `power` files read from its journal by the twin's decoder (system-twin),
 the panel as qemu showed it at the scenario's end (display mode), the boot's
-serial log and the boot's name."""
+serial log and the boot's name; and the platform check's results the same
+way into build/system/boots/BOOT/guest/check."""
 import shutil
 from pathlib import Path
 
-from . import panel, volumes
+from . import panel, platform_check, volumes
 from .layout import Layout
 from .process import run
 from .scenarios import Boot
@@ -60,4 +61,5 @@ def collect(layout: Layout, boot: Boot, boot_dir: Path) -> list[str]:
         run([layout.twin, "journal-files", *collected], timeout=TWIN_SECONDS)
     if (unpacked / "boot").is_dir():
         shutil.copytree(unpacked / "boot", boot_dir / "guest", dirs_exist_ok=True)
+    platform_check.collect(layout, boot, boot_dir)
     return missing

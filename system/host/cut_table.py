@@ -211,7 +211,7 @@ def check(layout: Layout, scenario: Scenario) -> int:
         closest = min(recorded, key=lambda r: sum(r[key] != made[key] for key in KEYS))
         problems += [f"{key}: recorded {closest[key]!r}, now {made[key]!r}"
                      for key in KEYS if closest[key] != made[key]]
-    return scenario_check.reported(name, problems, f"as recorded: {made['advice']}")
+    return scenario_check.said(name, problems, f"as recorded: {made['advice']}")
 
 
 def table(layout: Layout, scenarios: list[Scenario], write: bool) -> int:

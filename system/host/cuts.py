@@ -70,8 +70,8 @@ def _check_volume(image: Path, index: int, folder: Path, keep: bool) -> None:
         (folder / "partition.img").unlink()
 
 
-def run_cut(layout: Layout, scenario: scenarios.Scenario, program: Path, helpers: Path,
-            drivers: Path | None) -> list[str]:
+def run_cut(layout: Layout, scenario: scenarios.Scenario, program: Path, check: Path,
+            helpers: Path, drivers: Path | None) -> list[str]:
     """One cut boot; returns its problems (empty when the guest was cut where
     its scenario says and its volume was read)."""
     if scenario.cut == "none":
@@ -81,7 +81,7 @@ def run_cut(layout: Layout, scenario: scenarios.Scenario, program: Path, helpers
     folder.mkdir(parents=True)
     boot = scenarios.Boot(scenario.board, [scenario], label=scenario.name, listing=layout.power_cuts)
     try:
-        kernel, boot_dir = runner.prepare(layout, boot, program, helpers, drivers, probe=False)
+        kernel, boot_dir = runner.prepare(layout, boot, program, check, helpers, drivers, check_platform=False)
     except runner.BootError as error:
         return [str(error)]
     volumes.make(boot_dir / "volumes.img", 1)
@@ -131,7 +131,7 @@ def recovery_line(layout: Layout, scenario: scenarios.Scenario) -> str:
 
 
 def recover(layout: Layout, cut_scenarios: list[scenarios.Scenario], label: str, program: Path,
-            helpers: Path, drivers: Path | None) -> list[str]:
+            check: Path, helpers: Path, drivers: Path | None) -> list[str]:
     """One boot that runs the program again on each cut's volume, a volume
     each, after which fsck.fat -n checks each volume again
     (results/NAME-again/fsck). The boot's scenario list is in its folder;
@@ -154,7 +154,7 @@ def recover(layout: Layout, cut_scenarios: list[scenarios.Scenario], label: str,
         return [f"{label}: its recoveries need more than one kind of board"]
     collect.clear(layout, boot)
     try:
-        kernel, boot_dir = runner.prepare(layout, boot, program, helpers, drivers, probe=False)
+        kernel, boot_dir = runner.prepare(layout, boot, program, check, helpers, drivers, check_platform=False)
     except runner.BootError as error:
         return [str(error)]
     volumes.assemble(boot_dir / "volumes.img",

@@ -1,5 +1,6 @@
 """The guest's root file system: busybox, the kernel modules the device's
-drivers need, the C library, the device program with its font, the fake
+drivers need, the C library, the device program and the platform check with
+their font, the fake
 device tools (the twin's own, built for armhf) and the other guest
 helpers. One base archive for every boot; each boot appends its plan, and a
 contract boot the reference drivers (the kernel unpacks concatenated
@@ -15,7 +16,7 @@ from .scenarios import CONTRACT, Boot
 MODULES = ["virtio_mmio", "virtio_blk", "virtio_console", "fat", "vfat", "nls_cp437",
            "nls_ascii", "nls_utf8", "leds-gpio", "ledtrig-timer", "cuse"]
 HELPERS = ["orvex-msd", "orvex-auth", "fb-info", "power-daemon", "led-states", "cut-power"]
-SCRIPTS = ["run-scenario", "probe-platform", "ask-host"]
+SCRIPTS = ["run-scenario", "run-check", "ask-host"]
 # The reference drivers of a contract boot (scripts/build-drivers builds
 # them), loaded by the init script in this order from REFERENCE_FOLDER.
 REFERENCE_MODULES = ["fb-whole-image.ko", "leds-gpio-blink.ko"]
@@ -46,7 +47,7 @@ def _add_file(archive: cpio.Archive, name: str, source: Path, mode: int = 0o644)
     archive.file(name, source.read_bytes(), mode)
 
 
-def build(layout: Layout, program: Path, helpers: Path, target: Path) -> packages.Kernel:
+def build(layout: Layout, program: Path, check: Path, helpers: Path, target: Path) -> packages.Kernel:
     """Writes the base archive to `target`; returns the kernel it was made for."""
     kernel = packages.kernel(layout)
     archive = cpio.Archive()
@@ -64,6 +65,7 @@ def build(layout: Layout, program: Path, helpers: Path, target: Path) -> package
     for helper in HELPERS:
         _add_file(archive, f"usr/bin/{helper}", helpers / helper, 0o755)
     _add_file(archive, "usr/sbin/restoremark", program, 0o755)
+    _add_file(archive, "usr/sbin/restoremark-check", check, 0o755)
     _add_file(archive, "usr/share/fonts/6x16.bdf", layout.font)
 
     libc = packages.libc(layout) / "lib" / TRIPLET
@@ -88,22 +90,24 @@ def build(layout: Layout, program: Path, helpers: Path, target: Path) -> package
     return kernel
 
 
-def plan(boot: Boot, settings: Path, drivers: Path | None, probe: bool = True) -> bytes:
+def plan(boot: Boot, settings: Path, drivers: Path | None, check_platform: bool = True) -> bytes:
     """The archive that tells the guest which drivers to load, whether to
-    measure the platform (probe-platform), and which scenarios to run and
-    how: for each, what run-scenario sets up and the twin's settings file
-    (in `settings`, by name) that its tools and power driver answer by. A
-    contract boot's archive holds the reference drivers from the folder
-    `drivers`."""
+    run the platform check (`check_platform`) and where its volume is, and which
+    scenarios to run and how: for each, what run-scenario sets up and the
+    twin's settings file (in `settings`, by name) that its tools and power
+    driver answer by. A contract boot's archive holds the reference drivers
+    from the folder `drivers`."""
     archive = cpio.Archive()
     archive.file("plan/drivers", (boot.board.drivers + "\n").encode())
-    archive.file("plan/probe", b"yes\n" if probe else b"no\n")
+    archive.file("plan/check-platform", b"yes\n" if check_platform else b"no\n")
     if boot.board.drivers == CONTRACT:
         if drivers is None:
             raise RuntimeError(f"boot {boot.name} needs the reference drivers: give their folder")
         for module in REFERENCE_MODULES:
             _add_file(archive, f"{REFERENCE_FOLDER}/{module}", drivers / module)
     archive.file("plan/order", "".join(s.name + "\n" for s in boot.scenarios).encode())
+    # The platform check's volume follows the scenarios' (volumes.make).
+    archive.file("plan/check-partition", f"{len(boot.scenarios) + 1}\n".encode())
     for index, scenario in enumerate(boot.scenarios, 1):
         folder = f"plan/{scenario.name}"
         archive.directory(folder)

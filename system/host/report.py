@@ -7,7 +7,7 @@ requests, the volume and the log."""
 import shutil
 from pathlib import Path
 
-from . import panel, png, screen
+from . import panel, platform_check, png, screen
 from .layout import Layout
 from .results import BootResults, Results
 from .scenarios import Scenario
@@ -110,8 +110,7 @@ def times(boot: BootResults) -> str:
             lines.append(f"  init started {float(words[1]):.1f} s after the kernel")
         else:
             lines.append(f"  {words[0]}: {float(words[2]) - float(words[1]):.1f} s")
-    lines.append("  the kernel measured before the scenarios (probe-platform):")
-    lines += ["    " + line for line in boot.guest("platform", "").splitlines()]
+    lines += platform_check.report(boot)
     return "\n".join(lines)
 
 

@@ -38,9 +38,10 @@ class Files:
 
 
 class BootResults(Files):
-    """A boot's folder: `seconds` (qemu's wall time), what the guest
-    measured once per boot in guest/: `gpio`, `times`, `platform`, `dmesg`,
-    and the panel as qemu showed it then, panels/probe.ppm."""
+    """A boot's folder: `seconds` (qemu's wall time), what the guest kept
+    once per boot in guest/: `gpio`, `times`, `dmesg` and the platform
+    check's results (guest/check), and the panel while the check showed its
+    test picture, panels/check.ppm."""
 
     def __init__(self, layout: Layout, name: str) -> None:
         super().__init__(layout.boots / name)
@@ -49,10 +50,18 @@ class BootResults(Files):
     def guest(self, name: str, absent: str | None = None) -> str:
         return Files(self.folder / "guest").text(name, absent)
 
-    def probe_panel(self) -> list[str]:
-        """The panel with probe-platform's test image. OSError when there is
-        no screendump, panel.PanelError when it is not a panel's."""
-        return panel.rows((self.folder / "panels" / "probe.ppm").read_bytes())
+    def check_files(self) -> Files:
+        """The platform check's output and status, what it found and left
+        (`leds-`, `fb-memory-`, `volume-before` and `-after`), its journal
+        with the `tools` and `power` read from it, and its volume read back
+        after power-off (`volume/`)."""
+        return Files(self.folder / "guest" / "check")
+
+    def check_panel(self) -> list[str]:
+        """The panel while the platform check showed its test picture.
+        OSError when there is no screendump, panel.PanelError when it is not
+        a panel's."""
+        return panel.rows((self.folder / "panels" / "check.ppm").read_bytes())
 
 
 class Results(Files):

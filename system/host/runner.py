@@ -11,7 +11,7 @@ import time
 from pathlib import Path
 from typing import Callable
 
-from . import board, channel, collect, initramfs, packages, qemu, scenarios, volumes
+from . import board, channel, collect, initramfs, packages, platform_check, qemu, scenarios, volumes
 from .layout import Layout
 from .process import CommandError, CommandTimedOut, run
 
@@ -24,13 +24,14 @@ SCENARIO_SECONDS = 45      # ... and for each scenario (the program waits 10 s)
 RESULTS_BYTES = 256 * 1024 * 1024
 
 
-def _base_initramfs(layout: Layout, program: Path, helpers: Path) -> tuple[packages.Kernel, bytes]:
+def _base_initramfs(layout: Layout, program: Path, check: Path,
+                    helpers: Path) -> tuple[packages.Kernel, bytes]:
     """Builds the base archive, one boot at a time (boots may run side by side)."""
     layout.guest.mkdir(parents=True, exist_ok=True)
     target = layout.guest / "initramfs.cpio"
     with open(layout.guest / ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        kernel = initramfs.build(layout, program, helpers, target)
+        kernel = initramfs.build(layout, program, check, helpers, target)
         return kernel, target.read_bytes()
 
 
@@ -89,14 +90,15 @@ class BootError(RuntimeError):
     """A boot that cannot start: a missing or wrong part."""
 
 
-def prepare(layout: Layout, boot: scenarios.Boot, program: Path, helpers: Path,
-            drivers: Path | None, probe: bool = True) -> tuple[packages.Kernel, Path]:
+def prepare(layout: Layout, boot: scenarios.Boot, program: Path, check: Path, helpers: Path,
+            drivers: Path | None, check_platform: bool = True) -> tuple[packages.Kernel, Path]:
     """Everything a boot needs but its volumes: the root file system with its
-    plan (whether the guest measures the platform: `probe`), the device tree
-    and an empty results disk, in a fresh build/system/boots/BOOT; returns
-    the kernel and that folder. Raises BootError. `drivers` is the folder of
-    the reference drivers, for a contract boot."""
-    needed = [program, layout.twin] + [helpers / h for h in initramfs.HELPERS]
+    plan (whether the guest runs the platform check `check`:
+    `check_platform`), the device tree and an empty results disk, in a fresh
+    build/system/boots/BOOT; returns the kernel and that folder. Raises
+    BootError. `drivers` is the folder of the reference drivers, for a
+    contract boot."""
+    needed = [program, check, layout.twin] + [helpers / h for h in initramfs.HELPERS]
     if boot.board.drivers == scenarios.CONTRACT:
         if drivers is None:
             raise BootError(f"boot {boot.name} runs on the reference drivers: give their folder (--drivers)")
@@ -104,7 +106,7 @@ def prepare(layout: Layout, boot: scenarios.Boot, program: Path, helpers: Path,
     for item in needed:
         if not item.is_file():
             raise BootError(f"{item} is missing: build it first (scripts/test-system does)")
-    kernel, base = _base_initramfs(layout, program, helpers)
+    kernel, base = _base_initramfs(layout, program, check, helpers)
     if drivers is not None and boot.board.drivers == scenarios.CONTRACT:
         if wrong := _drivers_problems(drivers, kernel.release):
             raise BootError("; ".join(wrong))
@@ -113,9 +115,11 @@ def prepare(layout: Layout, boot: scenarios.Boot, program: Path, helpers: Path,
     (boot_dir / "settings").mkdir(parents=True)
     scenarios.load(layout, [s.name for s in boot.scenarios], settings=boot_dir / "settings",
                    listing=boot.listing)
-    (boot_dir / "initrd").write_bytes(base + initramfs.plan(boot, boot_dir / "settings", drivers, probe))
+    (boot_dir / "initrd").write_bytes(base + initramfs.plan(boot, boot_dir / "settings", drivers, check_platform))
     board.build(boot.board, kernel.board_dtb, layout.system / "device-board.dtsi",
                 boot_dir / "board.dtb")
+    if check_platform:
+        platform_check.write_knobs(boot.board, boot_dir)
     with open(boot_dir / "results.img", "wb") as results:
         results.truncate(RESULTS_BYTES)
     return kernel, boot_dir
@@ -140,14 +144,14 @@ def boot_and_collect(layout: Layout, boot: scenarios.Boot, kernel: packages.Kern
     return problems + [f"{m}: no results (see {boot_dir / 'console'})" for m in missing]
 
 
-def run_boot(layout: Layout, boot: scenarios.Boot, program: Path, helpers: Path,
+def run_boot(layout: Layout, boot: scenarios.Boot, program: Path, check: Path, helpers: Path,
              drivers: Path | None) -> list[str]:
     """Returns a list of problems (empty when every scenario has results).
     `drivers` is the folder of the reference drivers, for a contract boot."""
     collect.clear(layout, boot)
     try:
-        kernel, boot_dir = prepare(layout, boot, program, helpers, drivers)
+        kernel, boot_dir = prepare(layout, boot, program, check, helpers, drivers)
     except BootError as error:
         return [str(error)]
-    volumes.make(boot_dir / "volumes.img", len(boot.scenarios))
+    volumes.make(boot_dir / "volumes.img", len(boot.scenarios) + 1)  # and the platform check's
     return boot_and_collect(layout, boot, kernel, boot_dir)

@@ -1,7 +1,8 @@
 // The console's device tests share one fixture: a /dev/fb0 of the test's
 // own, a plain file whose screen information the twin's preload library
-// answers, and a console font installed at the path the console opens. Every
-// push lands in the file after the one before, so the file holds every frame.
+// answers and whose writes it places as the device's driver does, and a
+// console font installed at the path the console opens. The preload keeps
+// every push's bytes, one after another: they hold every frame.
 #pragma once
 
 #include <dirent.h>
@@ -42,6 +43,7 @@ class Console : public DeviceTest {
       ASSERT_EQ(mount("tmpfs", path, "tmpfs", 0, "mode=0755"), 0) << path;
     }
     std::ofstream("/dev/fb0").flush();
+    settings.fb_memory = 8 << 20;
     set_geometry(128, 64, 1);
     install_font(solid_font(6, 16));
   }
@@ -71,7 +73,7 @@ class Console : public DeviceTest {
 
   // Every push so far, split into images of `size` bytes.
   static std::vector<std::string> frames(size_t size = 1024) {
-    const std::string all = support::read_file("/dev/fb0");
+    const std::string all = support::read_file(twin_control::kDisplayPushes);
     std::vector<std::string> out;
     for (size_t offset = 0; offset < all.size(); offset += size)
       out.push_back(all.substr(offset, size));

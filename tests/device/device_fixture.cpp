@@ -26,6 +26,7 @@ void DeviceTest::SetUp() {
   fs::create_directories("/sys/class/leds");
   fs::create_directories(twin_control::kDir);
   std::ofstream(twin_control::kJournal).flush();
+  std::ofstream(twin_control::kDisplayPushes).flush();
   settings = {};
   apply();
 }
@@ -62,6 +63,7 @@ void DeviceTest::answer(const std::string& tool, const std::string& option, twin
 twin::RunResult DeviceTest::recorded() const {
   twin::RunResult result;
   result.records = twin::decode_journal(support::read_file(twin_control::kJournal));
+  twin::attach_pushed_bytes(result.records, support::read_file(twin_control::kDisplayPushes));
   twin::build_views(result, twin::make_device(twin::Scenario{}).initial_leds);
   return result;
 }

@@ -1,7 +1,7 @@
 // A device of the test's own: fresh /sys/class/leds (the twin's LED class),
 // /usr/bin with the twin's tools, and /run/restoremark-twin with an empty
-// journal and the device settings, mounted over the host's paths inside the
-// test's mount namespace.
+// journal, an empty record of the display's pushes and the device settings,
+// mounted over the host's paths inside the test's mount namespace.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -17,6 +17,11 @@ std::filesystem::path executable() {
   return named != nullptr && *named != '\0' ? named : build_paths::kProgram;
 }
 
+std::filesystem::path check_executable() {
+  const char* named = getenv("RESTOREMARK_TWIN_CHECK");
+  return named != nullptr && *named != '\0' ? named : build_paths::kCheck;
+}
+
 twin::RunOptions run_options() {
   twin::RunOptions options;
   const char* preload = getenv("RESTOREMARK_TWIN_PRELOAD");
@@ -81,11 +86,24 @@ void TwinTest::TearDown() {
   std::filesystem::remove_all(dir_);
 }
 
-twin::RunResult TwinTest::run(const twin::Scenario& scenario) {
-  auto result = twin::run(executable(), scenario, options_);
+namespace {
+
+twin::RunResult run_checked(const std::filesystem::path& program, const twin::Scenario& scenario,
+                            const twin::RunOptions& options) {
+  auto result = twin::run(program, scenario, options);
   EXPECT_EQ(result.signal, 0) << "the program was killed";
   EXPECT_EQ(result.err, "") << "on the program's standard error";
   return result;
+}
+
+}  // namespace
+
+twin::RunResult TwinTest::run(const twin::Scenario& scenario) {
+  return run_checked(executable(), scenario, options_);
+}
+
+twin::RunResult TwinTest::run_check(const twin::Scenario& scenario) {
+  return run_checked(check_executable(), scenario, options_);
 }
 
 twin::RunResult TwinTest::run_on_leds(twin::Scenario scenario) {

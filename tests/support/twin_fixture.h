@@ -21,6 +21,8 @@ namespace expect {
 // program), with the preload library of the program's machine named by
 // RESTOREMARK_TWIN_PRELOAD.
 std::filesystem::path executable();
+// The platform check the same way: RESTOREMARK_TWIN_CHECK names another build's.
+std::filesystem::path check_executable();
 twin::RunOptions run_options();
 
 twin::Scenario preset(const std::string& name);
@@ -38,6 +40,8 @@ class TwinTest : public ::testing::Test {
   // be computed), or the font of use_font().
   twin::RunResult run(const twin::Scenario& scenario);
   twin::RunResult run_on_leds(twin::Scenario scenario);
+  // Runs the platform check instead of the program, on the same device.
+  twin::RunResult run_check(const twin::Scenario& scenario);
   twin::RunResult run_preset(const std::string& name) { return run(preset(name)); }
   twin::RunResult run_preset_on_leds(const std::string& name) { return run_on_leds(preset(name)); }
 

@@ -4,9 +4,12 @@
 // contract) and with the same knobs and the same armhf program, and what
 // both saw is compared: standard output, exit status, tool calls and power
 // requests (both journals, read by the one decoder), the log, the volume,
-// the LEDs' final states, the display memory and, on the device platform,
-// the panel against the twin's last frame, pixel for pixel. The guest's
-// results must be there (scripts/test-system makes them first).
+// the LEDs' final states, the display memory byte for byte and, on the
+// device platform, the panel against the twin's last frame, pixel for pixel.
+// The guest's results must be there (scripts/test-system makes them first).
+// Each power cut of system/power-cuts too: the twin cut at the same moment
+// against what the guest sent at its cut, and the second run on the volume
+// the cut left against an uninterrupted run (scripts/test-power-cuts).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,9 +35,10 @@ inline void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
 
 namespace {
 
-std::vector<guest::Scenario> system_scenarios() {
+// The scenarios of a list in system/ ("scenarios", "power-cuts").
+std::vector<guest::Scenario> scenarios_of(const char* list) {
   try {
-    return guest::load_scenarios(fs::path(build_paths::kSourceDir) / "system/scenarios");
+    return guest::load_scenarios(fs::path(build_paths::kSourceDir) / "system" / list);
   } catch (const guest::ScenarioError& error) {
     // No test then: the system suite's pass pattern turns that into a failure.
     fprintf(stderr, "differential_tests: %s\n", error.what());
@@ -69,48 +73,10 @@ std::string twin_led_line(const std::string& name, twin::LedState s, twin::Platf
   return led_line(name, s);
 }
 
-// What the reference display driver leaves in a display memory of `size`
-// bytes: every whole-image push at its start, so the last one that landed.
-std::string device_memory(const twin::RunResult& r, size_t size) {
-  std::string memory(size, '\0');
-  if (!r.frames.empty()) memory.replace(0, r.frames.back().bytes.size(), r.frames.back().bytes);
-  return memory;
-}
-
 // The twin's last frame as the panel shows it: blank before any push landed.
 std::vector<std::string> last_screen(const twin::RunResult& r) {
   if (!r.frames.empty()) return r.frames.back().rows();
   return std::vector<std::string>(r.geometry.height, std::string(r.geometry.width, '.'));
-}
-
-std::string pixel_differences(const std::vector<std::string>& twin,
-                              const std::vector<std::string>& panel) {
-  if (twin.size() != panel.size() || (!twin.empty() && twin[0].size() != panel[0].size())) {
-    return "the panel is not the size of the twin's screen";
-  }
-  std::string out;
-  size_t count = 0;
-  for (size_t y = 0; y < twin.size(); ++y) {
-    for (size_t x = 0; x < twin[y].size(); ++x) {
-      if (twin[y][x] == panel[y][x]) continue;
-      if (++count <= 5) out += " (" + std::to_string(x) + "," + std::to_string(y) + ")";
-    }
-  }
-  if (count == 0) return "";
-  std::string art = "\nthe rows that differ, twin | panel:\n";
-  for (size_t y = 0; y < twin.size(); ++y) {
-    if (twin[y] != panel[y]) art += std::to_string(y) + " " + twin[y] + " | " + panel[y] + "\n";
-  }
-  return std::to_string(count) + " pixels differ, first" + out + art;
-}
-
-// The tool calls and power requests of a journal, as the guest's files give
-// them; the twin's /dev/power is a plain file and records no open.
-std::string calls_of(std::vector<twin::Record> journal) {
-  std::erase_if(journal, [](const twin::Record& record) {
-    return std::holds_alternative<twin::PowerOpen>(record);
-  });
-  return guest::tools_file(journal) + guest::power_file(journal);
 }
 
 // The scenario in the twin with the program the guest ran and the preload
@@ -127,8 +93,13 @@ twin::RunResult run_in_twin(const guest::Scenario& s) {
 // twin saw against what the guest's folder holds.
 void expect_as_guest_saw(const twin::RunResult& r, const fs::path& guest) {
   EXPECT_EQ(r.out, support::read_file(guest / "stdout"));
-  EXPECT_EQ(calls_of(r.records),
-            calls_of(twin::decode_journal(support::read_file(guest / "journal"))));
+  std::vector<twin::Record> journal = twin::decode_journal(support::read_file(guest / "journal"));
+  EXPECT_EQ(guest::tools_file(r.records), guest::tools_file(journal));
+  // The twin's /dev/power is a plain file: it records no open.
+  std::erase_if(journal, [](const twin::Record& record) {
+    return std::holds_alternative<twin::PowerOpen>(record);
+  });
+  EXPECT_EQ(guest::power_file(r.records), guest::power_file(journal));
   std::vector<std::string> twin_leds, guest_leds;
   for (size_t i = 0; i < twin::kLeds.size(); ++i) {
     twin_leds.push_back(twin_led_line(twin::kLeds[i].directory, r.final_leds[i], r.platform));
@@ -141,7 +112,11 @@ void expect_as_guest_saw(const twin::RunResult& r, const fs::path& guest) {
 void expect_panel_shows_last_screen(const twin::RunResult& r, const fs::path& guest) {
   std::vector<std::string> panel;
   ASSERT_NO_THROW(panel = guest::panel_rows(support::read_file(guest / "panel.ppm")));
-  EXPECT_EQ(pixel_differences(last_screen(r), panel), "");
+  EXPECT_EQ(guest::panel_differences(last_screen(r), panel), "");
+}
+
+std::string test_name(const ::testing::TestParamInfo<guest::Scenario>& info) {
+  return guest::case_name(info.param.name);
 }
 
 class Differential : public ::testing::TestWithParam<guest::Scenario> {};
@@ -157,25 +132,12 @@ TEST_P(Differential, TwinSeesWhatTheKernelSaw) {
   EXPECT_EQ(std::to_string(r.exit_status) + "\n", support::read_file(guest / "status"));
   EXPECT_EQ(r.volume, twin::read_volume(guest / "volume"));
   if (!s.setup.display) return;
-  const std::string memory = support::read_file(guest / "fb-memory");
-  if (r.platform == twin::Platform::kLinux) {
-    EXPECT_TRUE(r.display_memory == memory)
-        << "the display memory differs (" << r.display_memory.size() << " bytes in the twin)";
-    return;
-  }
-  EXPECT_TRUE(device_memory(r, memory.size()) == memory)
-      << "the display memory is not the twin's last frame followed by zeros";
-  expect_panel_shows_last_screen(r, guest);
+  EXPECT_TRUE(r.display_memory == support::read_file(guest / "fb-memory"))
+      << "the display memory differs (" << r.display_memory.size() << " bytes in the twin)";
+  if (r.platform == twin::Platform::kDevice) expect_panel_shows_last_screen(r, guest);
 }
 
-std::string test_name(const ::testing::TestParamInfo<guest::Scenario>& info) {
-  std::string name = info.param.name;
-  for (char& c : name) c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(System, Differential, ::testing::ValuesIn(system_scenarios()), test_name);
-
+INSTANTIATE_TEST_SUITE_P(System, Differential, ::testing::ValuesIn(scenarios_of("scenarios")), test_name);
 
 // --- power cuts (system/power-cuts) ------------------------------------------
 
@@ -184,15 +146,6 @@ INSTANTIATE_TEST_SUITE_P(System, Differential, ::testing::ValuesIn(system_scenar
 // the output so far, the tool calls (the one cut included), the power
 // requests, every LED and, on the display, the panel pixel for pixel.
 class AtCut : public ::testing::TestWithParam<guest::Scenario> {};
-
-std::vector<guest::Scenario> cut_scenarios() {
-  try {
-    return guest::load_scenarios(fs::path(build_paths::kSourceDir) / "system/power-cuts");
-  } catch (const guest::ScenarioError& error) {
-    fprintf(stderr, "differential_tests: %s\n", error.what());
-    return {};
-  }
-}
 
 TEST_P(AtCut, TwinShowsWhatTheDeviceShowedAtTheCut) {
   const guest::Scenario& s = GetParam();
@@ -205,14 +158,14 @@ TEST_P(AtCut, TwinShowsWhatTheDeviceShowedAtTheCut) {
   if (s.setup.display) expect_panel_shows_last_screen(r, cut);
 }
 
-INSTANTIATE_TEST_SUITE_P(System, AtCut, ::testing::ValuesIn(cut_scenarios()), test_name);
+INSTANTIATE_TEST_SUITE_P(System, AtCut, ::testing::ValuesIn(scenarios_of("power-cuts")), test_name);
 
 // Each cut's second run against an uninterrupted run in the twin: the same
 // scenario without the cut (and without the main-user install file where
 // the first run had removed it), as the runner wrote it beside the cut.
 std::vector<guest::Scenario> second_runs() {
   std::vector<guest::Scenario> out;
-  for (const auto& cut : cut_scenarios()) {
+  for (const auto& cut : scenarios_of("power-cuts")) {
     const fs::path again = fs::path(build_paths::kSourceDir) / "build/system/cuts" / cut.name / "again";
     if (!fs::exists(again)) continue;
     std::string line = support::read_file(again);

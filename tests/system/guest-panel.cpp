@@ -1,5 +1,6 @@
 #include "guest-panel.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace guest {
@@ -30,6 +31,37 @@ std::vector<std::string> panel_rows(const std::string& ppm) {
     }
   }
   return rows;
+}
+
+std::vector<std::string> bit0_leftmost(std::vector<std::string> rows) {
+  for (auto& row : rows) {
+    for (size_t x = 0; x + 8 <= row.size(); x += 8)
+      std::reverse(row.begin() + x, row.begin() + x + 8);
+  }
+  return rows;
+}
+
+std::string panel_differences(const std::vector<std::string>& expected,
+                              const std::vector<std::string>& panel) {
+  if (expected.size() != panel.size() ||
+      (!expected.empty() && expected[0].size() != panel[0].size())) {
+    return "the panel is not the size of the expected screen";
+  }
+  std::string out;
+  size_t count = 0;
+  for (size_t y = 0; y < expected.size(); ++y) {
+    for (size_t x = 0; x < expected[y].size(); ++x) {
+      if (expected[y][x] == panel[y][x]) continue;
+      if (++count <= 5) out += " (" + std::to_string(x) + "," + std::to_string(y) + ")";
+    }
+  }
+  if (count == 0) return "";
+  std::string art = "\nthe rows that differ, expected | panel:\n";
+  for (size_t y = 0; y < expected.size(); ++y) {
+    if (expected[y] != panel[y])
+      art += std::to_string(y) + " " + expected[y] + " | " + panel[y] + "\n";
+  }
+  return std::to_string(count) + " pixels differ, first" + out + art;
 }
 
 }  // namespace guest

@@ -18,4 +18,14 @@ class PanelError : public std::runtime_error {
 // Throws PanelError for anything but a whole P6 image of those two colours.
 std::vector<std::string> panel_rows(const std::string& ppm);
 
+// The rows as a controller shows them that takes bit 0 of each byte as its
+// leftmost pixel (the stock PL111 at 1 bit per pixel): each run of 8 pixels
+// reversed.
+std::vector<std::string> bit0_leftmost(std::vector<std::string> rows);
+
+// "" when the panel shows `expected` pixel for pixel; else how many pixels
+// differ, the first few, and the rows that differ side by side.
+std::string panel_differences(const std::vector<std::string>& expected,
+                              const std::vector<std::string>& panel);
+
 }  // namespace guest

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -133,6 +134,11 @@ std::vector<Scenario> load_scenarios(const std::filesystem::path& list,
   }
   if (!unknown.empty()) throw ScenarioError("no such scenario:" + unknown);
   return chosen;
+}
+
+std::string case_name(std::string name) {
+  for (char& c : name) c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
 }
 
 }  // namespace guest

@@ -55,4 +55,9 @@ Scenario parse_scenario(std::string_view line);
 std::vector<Scenario> load_scenarios(const std::filesystem::path& list,
                                      const std::vector<std::string>& names = {});
 
+// A scenario's or a boot's name as the name of its test case: every character
+// but a letter or digit made '_', as CMake's string(MAKE_C_IDENTIFIER) makes
+// the name that system/CMakeLists.txt selects the case by.
+std::string case_name(std::string name);
+
 }  // namespace guest

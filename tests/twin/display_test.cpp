@@ -23,7 +23,10 @@ TEST_F(Display, SuccessShowsBannerThenOutcomeAndTouchesNoLed) {
                             blank(g), screen(g, {"K300-RESTOREMARK-V1-0"}),
                             screen(g, {"K300-RESTOREMARK-V1-0", "Success."})}));
   for (const auto& frame : r.frames) EXPECT_EQ(frame.bytes.size(), 1024u);
-  EXPECT_EQ(r.display_memory.size(), 3 * 1024u);  // whole images, one after another
+  // Each whole image lands at the start of the display memory and leaves the
+  // file position alone.
+  for (const auto& push : r.pushes) EXPECT_EQ(push.position, 0);
+  EXPECT_TRUE(r.display_memory == r.frames.back().bytes + std::string((8 << 20) - 1024, '\0'));
   EXPECT_EQ(
       trace(r),
       "T(--stop) D D T(--make-factory) T(--make-restore) D Y T(--remove) Y P(accepted) S(10)");
@@ -128,7 +131,9 @@ TEST_F(Display, DisplayThatTakesPartOfAPushCountsAsUpdated) {
   const auto r = run(scenario);
   EXPECT_EQ(r.out, kBanner + "Success.\n");
   EXPECT_EQ(r.exit_status, 0);
-  EXPECT_EQ(r.display_memory.size(), 300u);
+  ASSERT_EQ(r.pushes.size(), 3u);
+  for (const auto& push : r.pushes) EXPECT_EQ(push.result, 100);
+  EXPECT_EQ(r.display_memory.substr(0, 100), r.pushes.back().bytes);
 }
 
 // The console draws into xres_virtual x yres: a screen whose lines are

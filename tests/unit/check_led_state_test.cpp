@@ -87,7 +87,7 @@ led_state state(unsigned long brightness, const char* trigger, long delay_on, lo
 }
 
 std::string plan_of(const led_state& saved) {
-  led_write plan[MAX_RESTORE_WRITES];
+  led_write plan[kMaxRestoreWrites];
   const int count = led_restore_plan(saved, plan);
   std::string text;
   for (int i = 0; i < count; ++i) text += std::string(plan[i].attribute) + "=" + plan[i].text;
@@ -134,8 +134,8 @@ TEST(CheckLedRestore, DifferenceOnlyInWhatARestorePutsBack) {
   EXPECT_STREQ(led_restore_difference(state(0, "none", -1, -1), state(1, "none", -1, -1)),
                "brightness");
 
-  char was[TRIGGER_NAME_SIZE];
-  char now[TRIGGER_NAME_SIZE];
+  char was[kTriggerNameSize];
+  char now[kTriggerNameSize];
   led_value_text(blinking, "trigger", was, sizeof was);
   led_value_text(state(0, "none", -1, -1), "delay_on", now, sizeof now);
   EXPECT_STREQ(was, "timer");

@@ -54,11 +54,11 @@ TEST(CheckReport, ALineLeftOpenIsFinishedWithItsNotes) {
 }
 
 TEST(CheckReport, ExitStatusIsOneWhenAnyItemFails) {
-  item_result items[ITEM_COUNT] = {};
+  item_result items[kItemCount] = {};
   EXPECT_EQ(exit_status(items), 0);
-  item_fail(items[ITEM_COUNT - 1], "no font");
+  item_fail(items[kItemCount - 1], "no font");
   EXPECT_EQ(exit_status(items), 1);
-  EXPECT_STREQ(item_title(ITEM_COUNT + 1), "?");
+  EXPECT_STREQ(item_title(kItemCount + 1), "?");
 }
 
 }  // namespace

@@ -64,8 +64,8 @@ class CheckWritesTest : public testing::Test {
 };
 
 TEST_F(CheckWritesTest, AnyTwoImagesDifferInEveryByte) {
-  for (int a = 1; a <= WRITE_COUNT; ++a) {
-    for (int b = a + 1; b <= WRITE_COUNT; ++b) {
+  for (int a = 1; a <= kWriteCount; ++a) {
+    for (int b = a + 1; b <= kWriteCount; ++b) {
       const auto x = image(a);
       const auto y = image(b);
       for (size_t i = 0; i < kSize; ++i) EXPECT_NE(x[i], y[i]) << a << " " << b << " " << i;
