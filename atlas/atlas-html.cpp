@@ -59,8 +59,11 @@ std::string blink_class(const Lamp& l) {
 // for the rest.
 std::string blink_styles(const Atlas& atlas) {
   std::set<std::pair<long long, long long>> rates;
-  for (const auto& o : atlas.outcomes) {
-    for (const auto& led : o.result.final_leds) {
+  std::vector<const RunResult*> results;
+  for (const auto& o : atlas.outcomes) results.push_back(&o.result);
+  for (const auto& cut : atlas.cuts) results.push_back(&cut.result);
+  for (const RunResult* r : results) {
+    for (const auto& led : r->final_leds) {
       const Lamp l = twin::lamp(led);
       if (l.state == Lamp::State::kBlinking) rates.insert({l.on_ms, l.off_ms});
     }
@@ -94,19 +97,21 @@ std::string lamps(const std::vector<LedState>& leds) {
 }
 
 // What a person sees on the device: the last screen and the LEDs.
-std::string device_view(const Outcome& o) {
+std::string device_view(const Case& what, const RunResult& result, const std::string& image) {
   std::string html;
-  const Frame* screen = twin::final_screen(o.result);
-  if (screen != nullptr && !o.image.empty()) {
-    html += "<img class=\"screen\" src=\"" + html_escape(o.image) + "\" width=\"" +
+  const Frame* screen = twin::final_screen(result);
+  if (screen != nullptr && !image.empty()) {
+    html += "<img class=\"screen\" src=\"" + html_escape(image) + "\" width=\"" +
             std::to_string(screen->geometry.width * kImageScale) + "\" height=\"" +
             std::to_string(screen->geometry.height * kImageScale) + "\" alt=\"the last screen of " +
-            html_escape(o.what.name) + "\">";
+            html_escape(what.name) + "\">";
   } else {
     html += "<div class=\"blank\">nothing shown</div>";
   }
-  return html + lamps(o.result.final_leds);
+  return html + lamps(result.final_leds);
 }
+
+std::string device_view(const Outcome& o) { return device_view(o.what, o.result, o.image); }
 
 std::string look_alikes(const Atlas& atlas, size_t index) {
   const Outcome& self = atlas.outcomes[index];
@@ -152,6 +157,30 @@ std::string group_card(const Atlas& atlas, const std::vector<size_t>& group) {
          std::to_string(group.size()) + (group.size() == 1 ? " outcome: " : " outcomes: ") +
          listed(names) + "</p><p class=\"alike\">Told apart by " +
          html_escape(twin::told_apart_in_group(named_runs(atlas), group)) + ".</p></section>\n";
+}
+
+std::string fact(const char* name, const std::string& value) {
+  return "<tr><th>" + std::string(name) + "</th><td>" + html_escape(value) + "</td></tr>";
+}
+
+// A power cut: what the device showed at its moment, the outcomes that look
+// the same, and what the cut left.
+std::string cut_entry(const Atlas& atlas, const CutOutcome& cut) {
+  const CutFacts& f = cut.facts;
+  std::vector<std::string> alike;
+  for (const size_t i : cut.looks_like) alike.push_back(anchor(atlas.outcomes[i]));
+  std::ostringstream html;
+  html << "<section class=\"card\" id=\"" << html_escape(cut.what.slug) << "\"><h3>"
+       << html_escape(cut.what.name) << "</h3>" << device_view(cut.what, cut.result, cut.image)
+       << "<p class=\"alike\">"
+       << (alike.empty() ? "At that moment it looks like no outcome of a whole run."
+                         : "At that moment it looks like " + listed(alike) + ".")
+       << "</p><table class=\"facts\">" << fact("flags set before", f.flags)
+       << fact("the volume afterwards", f.volume) << fact("its log", f.log)
+       << fact("fsck.fat -n", f.fsck) << fact("the second run", f.second_run)
+       << fact("fsck.fat -n after it", f.second_fsck) << "</table><h4>what to do</h4><p>"
+       << html_escape(f.advice) << "</p></section>\n";
+  return html.str();
 }
 
 }  // namespace
@@ -212,7 +241,18 @@ std::string atlas_html(const Atlas& atlas) {
   for (const auto& group : atlas.groups) html << group_card(atlas, group);
   html << "</div>\n<h2>The outcomes</h2>\n<div class=\"cards\">\n";
   for (size_t i = 0; i < atlas.outcomes.size(); ++i) html << entry(atlas, i);
-  html << "</div>\n</body>\n</html>\n";
+  html << "</div>\n";
+  if (!atlas.cuts.empty()) {
+    html << "<h2>After a power cut</h2>\n<p>" << atlas.cuts.size()
+         << " outcomes of power cuts as the full-system suite made them on a real kernel and "
+            "a real FAT volume (docs/power-cuts.md; a cut that left different volumes in "
+            "different runs has one for each): what the device showed when the power went (the twin "
+            "cut at the same moment), and what the volume held afterwards and how the next run "
+            "ended, as measured.</p>\n<div class=\"cards\">\n";
+    for (const auto& cut : atlas.cuts) html << cut_entry(atlas, cut);
+    html << "</div>\n";
+  }
+  html << "</body>\n</html>\n";
   return html.str();
 }
 

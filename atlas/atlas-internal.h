@@ -13,6 +13,18 @@ namespace atlas {
 // The outcomes as the twin's grouping takes them, by their names.
 std::vector<twin::NamedRun> named_runs(const Atlas& atlas);
 
+// A name as a file name and anchor: letters, digits and '-' only, so that
+// no name can lead outside the atlas folder or out of an attribute.
+std::string slug_of(const std::string& name);
+
+// Each recorded power cut run in the twin with its knobs: what the device
+// showed at its moment.
+std::vector<CutOutcome> run_cuts(const std::vector<CutFacts>& rows,
+                                 const std::filesystem::path& executable,
+                                 const twin::RunOptions& options);
+// Which outcomes each power cut looks like on the device.
+void find_look_alikes(Atlas& atlas);
+
 // Each screen pixel as a 3x3 block in the images: 384x192 for the default
 // display.
 inline constexpr int kImageScale = 3;

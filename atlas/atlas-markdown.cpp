@@ -12,9 +12,26 @@ namespace {
 using twin::listed;
 using twin::RunResult;
 
-std::string screen_cell(const Outcome& o) {
-  if (o.image.empty()) return "nothing shown";
-  return "![the last screen of " + markdown_escape(o.what.name) + "](" + o.image + ")";
+std::string screen_cell(const Case& what, const std::string& image) {
+  if (image.empty()) return "nothing shown";
+  return "![the last screen of " + markdown_escape(what.name) + "](" + image + ")";
+}
+
+std::string screen_cell(const Outcome& o) { return screen_cell(o.what, o.image); }
+
+std::string cut_row(const Atlas& atlas, const CutOutcome& cut) {
+  const CutFacts& f = cut.facts;
+  std::vector<std::string> alike;
+  for (const size_t i : cut.looks_like) alike.push_back(atlas.outcomes[i].what.name);
+  const std::string cells[] = {
+      cut.what.name, screen_cell(cut.what, cut.image), twin::describe_leds(cut.result.final_leds),
+      alike.empty() ? "no outcome of a whole run" : listed(alike), f.flags, f.volume, f.log,
+      f.fsck, f.second_run, f.advice};
+  std::string line = "|";
+  for (size_t i = 0; i < std::size(cells); ++i) {
+    line += " " + (i == 1 ? cells[i] : markdown_escape(cells[i])) + " |";
+  }
+  return line + "\n";
 }
 
 std::string looks_the_same_as(const Atlas& atlas, size_t index) {
@@ -79,6 +96,17 @@ std::string atlas_markdown(const Atlas& atlas) {
         "restarted | power request | standard output | log | looks the same as |\n"
      << "|---|---|---|---|---|---|---|---|---|---|\n";
   for (size_t i = 0; i < atlas.outcomes.size(); ++i) md << row(atlas, i);
+  if (!atlas.cuts.empty()) {
+    md << "\n## After a power cut\n\n"
+       << atlas.cuts.size()
+       << " outcomes of power cuts on a real kernel and a real FAT volume (docs/power-cuts.md; "
+          "a cut that left different volumes in different runs has one for each): what the "
+          "device showed when the power went, and what the volume held afterwards.\n\n"
+       << "| power cut | screen | LEDs | looks like | flags set before | the volume afterwards | "
+          "its log | fsck.fat -n | the second run | what to do |\n"
+       << "|---|---|---|---|---|---|---|---|---|---|\n";
+    for (const auto& cut : atlas.cuts) md << cut_row(atlas, cut);
+  }
   return md.str();
 }
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "atlas-internal.h"
+#include "build-paths.h"
 #include "png-writer.h"
 
 namespace fs = std::filesystem;
@@ -25,31 +26,24 @@ void write_text(const fs::path& path, const std::string& text) {
   if (!out) throw std::runtime_error("cannot write " + path.string() + ": " + strerror(errno));
 }
 
-// The last screen of each outcome as slug.png in `dir`.
-void write_images(Atlas& atlas, const fs::path& dir) {
-  for (auto& outcome : atlas.outcomes) {
-    const Frame* screen = twin::final_screen(outcome.result);
-    if (screen == nullptr) continue;
-    const Geometry& g = screen->geometry;
-    const PngImage image{screen->bytes, g.xres_virtual(), g.width, g.height};
-    const std::string name = outcome.what.slug + ".png";
-    std::string error;
-    if (!write_png(image, kImageScale, (dir / name).string(), error)) {
-      throw std::runtime_error(error);
-    }
-    outcome.image = name;
+// The last screen of an outcome (or a power cut) as slug.png in `dir`;
+// returns the file's name, empty when nothing was shown.
+std::string write_image(const Case& what, const RunResult& result, const fs::path& dir) {
+  const Frame* screen = twin::final_screen(result);
+  if (screen == nullptr) return "";
+  const Geometry& g = screen->geometry;
+  const PngImage image{screen->bytes, g.xres_virtual(), g.width, g.height};
+  const std::string name = what.slug + ".png";
+  std::string error;
+  if (!write_png(image, kImageScale, (dir / name).string(), error)) {
+    throw std::runtime_error(error);
   }
+  return name;
 }
 
-// A name as a file name and anchor: letters, digits and '-' only, so that
-// no name can lead outside the atlas folder or out of an attribute.
-std::string slug_of(const std::string& name) {
-  std::string slug;
-  for (const char c : name) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    slug += plain ? c : '-';
-  }
-  return slug;
+void write_images(Atlas& atlas, const fs::path& dir) {
+  for (auto& outcome : atlas.outcomes) outcome.image = write_image(outcome.what, outcome.result, dir);
+  for (auto& cut : atlas.cuts) cut.image = write_image(cut.what, cut.result, dir);
 }
 
 // Each preset as it is on its display, and on the LEDs only.
@@ -72,6 +66,15 @@ std::vector<Case> atlas_cases() {
 
 }  // namespace
 
+std::string slug_of(const std::string& name) {
+  std::string slug;
+  for (const char c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    slug += plain ? c : '-';
+  }
+  return slug;
+}
+
 std::vector<twin::NamedRun> named_runs(const Atlas& atlas) {
   std::vector<twin::NamedRun> runs;
   for (const auto& o : atlas.outcomes) runs.push_back({o.what.name, &o.result});
@@ -79,7 +82,7 @@ std::vector<twin::NamedRun> named_runs(const Atlas& atlas) {
 }
 
 Atlas make_atlas(std::vector<Outcome> outcomes) {
-  Atlas atlas{std::move(outcomes), {}};
+  Atlas atlas{std::move(outcomes), {}, {}};
   atlas.groups = twin::group_look_alikes(named_runs(atlas));
   for (size_t g = 0; g < atlas.groups.size(); ++g) {
     for (const size_t i : atlas.groups[g]) atlas.outcomes[i].group = g;
@@ -95,6 +98,11 @@ Atlas write_atlas(const fs::path& executable, const twin::RunOptions& options,
     outcomes.push_back({std::move(what), std::move(result), "", 0});
   }
   Atlas atlas = make_atlas(std::move(outcomes));
+  const fs::path recorded = fs::path(build_paths::kSourceDir) / "system/expected/power-cuts.tsv";
+  if (fs::exists(recorded)) {
+    atlas.cuts = run_cuts(read_power_cuts(recorded), executable, options);
+    find_look_alikes(atlas);
+  }
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (ec) throw std::runtime_error("cannot create " + dir.string() + ": " + ec.message());

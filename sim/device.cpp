@@ -46,6 +46,9 @@ twin_settings::Settings settings_of(const Scenario& scenario) {
       throw std::runtime_error("the device settings have no room for the answer to " + key);
     }
   }
+  if (const CutPointName* cut = find_cut_point(scenario.cut)) {
+    twin_settings::set_cut(s, cut->tool, cut->option, scenario.cut_delay_ms);
+  }
   return s;
 }
 

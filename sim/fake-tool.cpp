@@ -4,6 +4,10 @@
 // tool time (recorded in virtual time, waited in real time), and then ends
 // as the scenario says for its option: an exit status, or death by a signal.
 // "--remove PATH" really removes PATH when the answer is success.
+// When the scenario cuts the power during this call, the call is recorded
+// and the power goes before the tool does anything: in the twin the program
+// is killed at once; in the full-system suite's guest (TWIN_CUT_COMMAND) the
+// host is asked to cut the board's power, and the tool waits for it.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -46,6 +50,23 @@ void describe_descriptors(char* out, size_t size) {
   closedir(dir);
 }
 
+// Never returns: the power is gone.
+[[noreturn]] void cut_power(const twin_settings::Settings& settings, const char* option) {
+#ifdef TWIN_CUT_COMMAND
+  char delay[24];
+  snprintf(delay, sizeof delay, "%lld", settings.cut_delay_ms);
+  execl(TWIN_CUT_COMMAND, TWIN_CUT_COMMAND, delay, TOOL_NAME, option, static_cast<char*>(nullptr));
+  fprintf(stderr, "restoremark-twin: cannot run %s: %s\n", TWIN_CUT_COMMAND, strerror(errno));
+  _exit(3);
+#else
+  // The twin's volume keeps every write, so the delay changes nothing there.
+  (void)settings;
+  (void)option;
+  kill(getppid(), SIGKILL);
+  _exit(0);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -63,8 +84,9 @@ int main(int argc, char* argv[]) {
   const twin_settings::Answer* found = twin_settings::find_answer(settings, TOOL_NAME, option);
   bool by_signal = found != nullptr && found->by_signal;
   int value = found != nullptr ? found->value : 0;
-  const char* note = "";
-  if (!by_signal && value == 0 && strcmp(option, "--remove") == 0 && argc > 2) {
+  const bool cut = twin_settings::cuts_at(settings, TOOL_NAME, option);
+  const char* note = cut ? "power cut" : "";
+  if (!cut && !by_signal && value == 0 && strcmp(option, "--remove") == 0 && argc > 2) {
     if (unlink(argv[2]) == 0) {
       note = "removed";
     } else {
@@ -80,6 +102,7 @@ int main(int argc, char* argv[]) {
   line.number(argc);
   for (int i = 0; i < argc; ++i) line.field(argv[i]);
   line.commit(twin_control::kJournal);
+  if (cut) cut_power(settings, option);
   if (settings.tool_time_ms > 0) {
     const long long ns = settings.tool_time_ms * 1000000LL;
     journal::Writer(journal::kToolTime).number(ns).commit(twin_control::kJournal);

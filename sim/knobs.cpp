@@ -83,6 +83,15 @@ Result virtual_size(Geometry& g, std::string_view v) {
 
 Result set(bool& flag) { return flag = true, std::nullopt; }
 
+Result cut_point(CutPoint& into, std::string_view v) {
+  std::string names;
+  for (const auto& entry : kCutPoints) {
+    if (v == entry.name) return into = entry.point, std::nullopt;
+    names += (names.empty() ? "" : ", ") + std::string(entry.name);
+  }
+  return "expected one of " + names + ": " + std::string(v);
+}
+
 // The table itself, in the order --help lists it.
 const std::vector<Knob> kKnobs = {
     {"--stop", "A", "how orvex-msd answers --stop",
@@ -179,6 +188,13 @@ const std::vector<Knob> kKnobs = {
      [](Scenario& s, std::string_view v) {
        return choice(s.led_timer_trigger, v, {{"none", false}, {"timer", true}});
      }},
+    {"--cut", "POINT",
+     "the power goes during that tool call (stop, factory, restore, remove, start) or right "
+     "after the power request (power)",
+     [](Scenario& s, std::string_view v) { return cut_point(s.cut, v); }},
+    {"--cut-delay", "MS",
+     "the device runs on MS ms at the cut point before the power goes (default 0)",
+     [](Scenario& s, std::string_view v) { return count(s.cut_delay_ms, v, 0, 600000); }},
     {"--max-brightness", "N", "linux platform: every LED's max_brightness (default 255)",
      [](Scenario& s, std::string_view v) {
        long long n = 0;

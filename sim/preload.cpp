@@ -2,7 +2,8 @@
 // sandbox. It stands in for what a workstation cannot offer and records what
 // the program asked of the device:
 //  - the power-management driver: an ioctl on "/dev/power" (a plain file in
-//    the device image) is answered as the settings say and recorded;
+//    the device image) is answered as the settings say and recorded, and
+//    ends the program when the settings cut the power right after it;
 //  - the frame buffer: "/dev/fb0" is a plain file, the display memory; its
 //    screen information request is answered with the settings' geometry (or
 //    refused), and every write to it is placed as the platform's driver
@@ -30,6 +31,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -101,12 +103,18 @@ void record_sleep(long long nanoseconds) {
 
 long long to_ns(const timespec& t) { return t.tv_sec * 1000000000LL + t.tv_nsec; }
 
+// A scenario that cuts the power right after the request ends the program
+// there, as the device's power would.
 int power_ioctl(unsigned long request, unsigned long argument) {
-  const bool accepted = !settings().power_refuses && request == kPowerRequest && argument == 0;
+  const twin_settings::Settings s = settings();
+  const bool accepted = !s.power_refuses && request == kPowerRequest && argument == 0;
   journal::Writer line(journal::kPower);
   line.number(static_cast<long long>(request)).number(static_cast<long long>(argument));
   line.field(accepted ? "accepted" : "refused");
   record(line);
+  if (twin_settings::cuts_at(s, twin_settings::kPowerCutTool, twin_settings::kPowerCutOption)) {
+    kill(getpid(), SIGKILL);
+  }
   if (accepted) return 0;
   errno = request == kPowerRequest ? EIO : ENOTTY;
   return -1;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform.h"
+#include "settings.h"
 
 namespace twin {
 
@@ -52,6 +53,36 @@ inline constexpr const char* kAuth = "orvex-auth";
 
 // The program's log file on the volume.
 inline constexpr const char* kLogName = "K300-RESTOREMARK-V1-0.log";
+
+// A power cut: the moment of the run at which the device loses its power.
+// The program and everything it started end there; the run goes no further.
+enum class CutPoint { kNone, kStop, kFactory, kRestore, kRemove, kPower, kStart };
+
+struct CutPointName {
+  CutPoint point;
+  const char* name;    // as the --cut knob takes it
+  const char* tool;    // the call during which the power goes, as the settings
+  const char* option;  // name it ("power request": right after the request)
+  const char* moment;  // for a person: "during the factory flag"
+};
+
+inline constexpr std::array<CutPointName, 6> kCutPoints = {{
+    {CutPoint::kStop, "stop", kMsd, "--stop", "during the export stop"},
+    {CutPoint::kFactory, "factory", kAuth, "--make-factory", "during the factory flag"},
+    {CutPoint::kRestore, "restore", kAuth, "--make-restore", "during the restore flag"},
+    {CutPoint::kRemove, "remove", kAuth, "--remove", "during the install-file removal"},
+    {CutPoint::kPower, "power", twin_settings::kPowerCutTool, twin_settings::kPowerCutOption,
+     "right after the power request"},
+    {CutPoint::kStart, "start", kMsd, "--start", "during the export restart"},
+}};
+
+// The entry of a cut point, or null for kNone.
+inline const CutPointName* find_cut_point(CutPoint point) {
+  for (const auto& entry : kCutPoints) {
+    if (entry.point == point) return &entry;
+  }
+  return nullptr;
+}
 
 // How a tool ends: with an exit status, or killed by a signal.
 struct ToolAnswer {
@@ -106,6 +137,11 @@ struct Scenario {
   long display_write_limit = -1;       // bytes the display takes per write; -1: all
   int display_write_error = 0;         // errno with which every push fails; 0: none
   long long display_memory = 8 << 20;  // bytes of display memory
+  // Where the power goes, and how long the device runs on there before it
+  // does. The twin cuts at once: its volume is a folder that keeps every
+  // write, as a device's volume does once its dirty pages are written back.
+  CutPoint cut = CutPoint::kNone;
+  long long cut_delay_ms = 0;
 
   void answer(const std::string& tool, const std::string& option, ToolAnswer a) {
     answers[tool + " " + option] = a;

@@ -26,6 +26,11 @@ struct Answer {
   int value = 0;
 };
 
+// Where the power is cut: during a tool call ("orvex-auth --make-factory"),
+// or right after the power request, named as this tool and option.
+inline constexpr const char* kPowerCutTool = "power";
+inline constexpr const char* kPowerCutOption = "request";
+
 struct Settings {
   // How writes to the frame buffer land, within `fb_memory` bytes: the stock
   // Linux fbdev driver writes at the file position and advances it; the
@@ -43,7 +48,26 @@ struct Settings {
   long long fb_memory = 0;  // display memory in bytes
   int answer_count = 0;
   Answer answers[16];
+  // The power cut, if any: the call it comes in and how long the device
+  // runs on there before the power goes.
+  char cut_tool[16] = "";
+  char cut_option[32] = "";
+  long long cut_delay_ms = 0;
 };
+
+// Whether the power goes during `tool option`.
+inline bool cuts_at(const Settings& s, const char* tool, const char* option) {
+  return s.cut_tool[0] != '\0' && strcmp(s.cut_tool, tool) == 0 && strcmp(s.cut_option, option) == 0;
+}
+
+// Sets the power cut. False when a name is too long for it.
+inline bool set_cut(Settings& s, const char* tool, const char* option, long long delay_ms) {
+  if (strlen(tool) >= sizeof s.cut_tool || strlen(option) >= sizeof s.cut_option) return false;
+  strcpy(s.cut_tool, tool);
+  strcpy(s.cut_option, option);
+  s.cut_delay_ms = delay_ms;
+  return true;
+}
 
 // The answer for `tool option`, or null when it succeeds (exit 0).
 inline const Answer* find_answer(const Settings& s, const char* tool, const char* option) {
@@ -89,6 +113,9 @@ inline bool write_settings(const Settings& s, const char* path) {
     const Answer& a = s.answers[i];
     fprintf(file, "answer=%s %s %s %d\n", a.tool, a.option, a.by_signal ? "signal" : "exit",
             a.value);
+  }
+  if (s.cut_tool[0] != '\0') {
+    fprintf(file, "cut=%s %s %lld\n", s.cut_tool, s.cut_option, s.cut_delay_ms);
   }
   const bool written = ferror(file) == 0;
   return fclose(file) == 0 && written;
@@ -137,6 +164,16 @@ inline bool answer(const char* text, Settings* s) {
   return set_answer(*s, tool, option, by_signal, value);
 }
 
+inline bool cut(const char* text, Settings* s) {
+  char tool[16], option[32];
+  long long delay = 0;
+  int used = 0;
+  if (sscanf(text, "%15s %31s %n", tool, option, &used) != 2) return false;
+  const char* rest = text + used;
+  if (!number(rest, 0, 600000, &delay) || *rest != '\0') return false;
+  return set_cut(*s, tool, option, delay);
+}
+
 inline bool line(const char* key, const char* value, Settings* s) {
   long long n = 0;
   const char* v = value;
@@ -170,6 +207,7 @@ inline bool line(const char* key, const char* value, Settings* s) {
     return true;
   }
   if (strcmp(key, "answer") == 0) return answer(value, s);
+  if (strcmp(key, "cut") == 0) return cut(value, s);
   return false;
 }
 

@@ -3,14 +3,19 @@
 // argument 0) or refuses it, as the twin's settings file says ("power=").
 // Each open and each request goes to the twin's journal, as the twin's own
 // power stand-in records them: "power-open FLAGS", "power REQUEST ARGUMENT
-// accepted|refused". Runs in the foreground; no arguments.
+// accepted|refused". When the settings cut the power right after the
+// request, it answers the request and then runs TWIN_CUT_COMMAND, which has
+// the host cut the board's power. Runs in the foreground; no arguments.
 #define FUSE_USE_VERSION 31
 
 #include <cuse_lowlevel.h>
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "control.h"
 #include "journal-writer.h"
@@ -21,6 +26,20 @@ namespace {
 constexpr unsigned long kPowerRequest = 0x5A3A;
 
 bool accepts = false;
+twin_settings::Settings settings;
+
+// The program goes on into its wait while the power is being cut.
+void cut_power() {
+  char delay[24];
+  snprintf(delay, sizeof delay, "%lld", settings.cut_delay_ms);
+  const pid_t pid = fork();
+  if (pid < 0) fprintf(stderr, "power-daemon: cannot cut the power: %s\n", strerror(errno));
+  if (pid != 0) return;
+  execl(TWIN_CUT_COMMAND, TWIN_CUT_COMMAND, delay, twin_settings::kPowerCutTool,
+        twin_settings::kPowerCutOption, static_cast<char*>(nullptr));
+  fprintf(stderr, "power-daemon: cannot run %s: %s\n", TWIN_CUT_COMMAND, strerror(errno));
+  _exit(1);
+}
 
 void power_open(fuse_req_t req, fuse_file_info* fi) {
   journal::Writer(journal::kPowerOpen).number(fi->flags).commit(twin_control::kJournal);
@@ -44,12 +63,16 @@ void power_ioctl(fuse_req_t req, int cmd, void* arg, fuse_file_info* /*fi*/, uns
   } else {
     fuse_reply_err(req, request == kPowerRequest ? EIO : ENOTTY);
   }
+  if (request == kPowerRequest &&
+      twin_settings::cuts_at(settings, twin_settings::kPowerCutTool,
+                             twin_settings::kPowerCutOption)) {
+    cut_power();
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  twin_settings::Settings settings;
   char why[512];
   if (argc != 1) {
     fprintf(stderr, "usage: power-daemon   (reads %s)\n", twin_control::kSettings);

@@ -15,8 +15,8 @@ from .scenarios import CONTRACT, Boot
 # Modules loaded by the init script; their dependencies come along.
 MODULES = ["virtio_mmio", "virtio_blk", "virtio_console", "fat", "vfat", "nls_cp437",
            "nls_ascii", "nls_utf8", "leds-gpio", "ledtrig-timer", "cuse"]
-HELPERS = ["orvex-msd", "orvex-auth", "fb-info", "power-daemon"]
-SCRIPTS = ["run-scenario", "run-check", "led-states", "ask-host"]
+HELPERS = ["orvex-msd", "orvex-auth", "fb-info", "power-daemon", "led-states", "cut-power"]
+SCRIPTS = ["run-scenario", "run-check", "ask-host"]
 # The reference drivers of a contract boot (scripts/build-drivers builds
 # them), loaded by the init script in this order from REFERENCE_FOLDER.
 REFERENCE_MODULES = ["fb-whole-image.ko", "leds-gpio-blink.ko"]
@@ -90,14 +90,16 @@ def build(layout: Layout, program: Path, check: Path, helpers: Path, target: Pat
     return kernel
 
 
-def plan(boot: Boot, settings: Path, drivers: Path | None) -> bytes:
-    """The archive that tells the guest which drivers to load, where the
-    platform check's volume is, and which scenarios to run and how: for each, what run-scenario sets up and the
+def plan(boot: Boot, settings: Path, drivers: Path | None, check_platform: bool = True) -> bytes:
+    """The archive that tells the guest which drivers to load, whether to
+    run the platform check (`check_platform`) and where its volume is, and which
+    scenarios to run and how: for each, what run-scenario sets up and the
     twin's settings file (in `settings`, by name) that its tools and power
     driver answer by. A contract boot's archive holds the reference drivers
     from the folder `drivers`."""
     archive = cpio.Archive()
     archive.file("plan/drivers", (boot.board.drivers + "\n").encode())
+    archive.file("plan/check-platform", b"yes\n" if check_platform else b"no\n")
     if boot.board.drivers == CONTRACT:
         if drivers is None:
             raise RuntimeError(f"boot {boot.name} needs the reference drivers: give their folder")
@@ -114,6 +116,7 @@ def plan(boot: Boot, settings: Path, drivers: Path | None) -> bytes:
             "trigger": scenario.led_trigger,
             "power": scenario.power,
             "partition": str(index),
+            "main-user": "yes" if scenario.main_user else "no",
         }
         for key, value in setup.items():
             archive.file(f"{folder}/{key}", (value + "\n").encode())

@@ -31,3 +31,12 @@ class Layout:
     @property
     def expected(self) -> Path:
         return self.system / "expected"
+
+    @property
+    def power_cuts(self) -> Path:
+        """The power cuts' list, and what each cut left (build/system/cuts/NAME)."""
+        return self.system / "power-cuts"
+
+    @property
+    def cuts(self) -> Path:
+        return self.results.parent / "cuts"

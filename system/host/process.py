@@ -6,7 +6,7 @@ import os
 import signal
 import subprocess
 from pathlib import Path
-from typing import IO, Any, Mapping, Sequence
+from typing import IO, Any, Callable, Mapping, Sequence
 
 Argument = str | Path
 Stream = int | IO[bytes] | IO[str] | None
@@ -39,11 +39,13 @@ def _kill_group(process: "subprocess.Popen[Any]") -> None:
 def run(command: Sequence[Argument], *, timeout: float, check: bool = True,
         input: str | bytes | None = None, stdout: Stream = subprocess.PIPE,
         stderr: Stream = subprocess.PIPE, cwd: Path | None = None,
-        env: Mapping[str, str] | None = None, text: bool = True) -> "subprocess.CompletedProcess[Any]":
+        env: Mapping[str, str] | None = None, text: bool = True,
+        started: "Callable[[subprocess.Popen[Any]], None] | None" = None) -> "subprocess.CompletedProcess[Any]":
     """Runs `command` to its end and returns what it gave. Raises
     CommandTimedOut when it takes longer than `timeout` seconds, and
     CommandError (with its standard error) when it fails to start or, with
-    `check`, exits with a status other than 0."""
+    `check`, exits with a status other than 0. `started` is given the
+    process as soon as it runs (to signal it from another thread)."""
     args = [str(word) for word in command]
     try:
         process = subprocess.Popen(args, stdin=subprocess.DEVNULL if input is None else subprocess.PIPE,
@@ -52,6 +54,8 @@ def run(command: Sequence[Argument], *, timeout: float, check: bool = True,
     except OSError as error:
         raise CommandError(f"cannot run {args[0]}: {error.strerror}") from None
     try:
+        if started is not None:
+            started(process)
         out, err = process.communicate(input, timeout=timeout)
     except subprocess.TimeoutExpired:
         _kill_group(process)

@@ -3,8 +3,11 @@ under a time limit: qemu runs in a process group of its own, killed at the
 limit and whenever the runner leaves, however it leaves. Its machine monitor
 (QMP) listens on a socket, for what the host does to the running board."""
 import json
+import signal
 import socket
 import subprocess
+import threading
+import time
 from pathlib import Path
 from typing import IO, Any
 
@@ -70,14 +73,41 @@ class Monitor:
         self.command("screendump", filename=str(target))
 
 
+class PowerSwitch:
+    """The board's power, for a power cut: `cut` kills qemu at once with
+    SIGKILL, from any thread, so that the guest gets no unmount, no flush and
+    no further instruction; what its block devices had written to the image
+    files stays there, what its page cache held is gone."""
+
+    def __init__(self) -> None:
+        self._lock = threading.Lock()
+        self._process: "subprocess.Popen[Any] | None" = None
+        self.cut_at: float | None = None  # time.monotonic() of the cut
+
+    def attach(self, process: "subprocess.Popen[Any]") -> None:
+        with self._lock:
+            self._process = process
+
+    def cut(self) -> None:
+        """Raises RuntimeError when qemu is not running."""
+        with self._lock:
+            # poll() reaps an ended qemu, so its pid cannot be anyone else's.
+            if self._process is None or self._process.poll() is not None:
+                raise RuntimeError("qemu is not running")
+            self._process.send_signal(signal.SIGKILL)
+            self.cut_at = time.monotonic()
+
+
 def boot(kernel_image: Path, initrd: Path, dtb: Path, volumes: Path, results: Path,
-         console: Path, limit: float, extra: list[str]) -> int:
-    """Runs the guest to its power-off, its serial log to `console`, with
-    `extra` arguments (the monitor, the host line); returns qemu's exit
-    status. Raises CommandTimedOut when it runs past `limit` seconds."""
+         console: Path, limit: float, extra: list[str], power: PowerSwitch | None = None) -> int:
+    """Runs the guest to its power-off (or to a cut of its `power`), its
+    serial log to `console`, with `extra` arguments (the monitor, the host
+    line); returns qemu's exit status. Raises CommandTimedOut when it runs
+    past `limit` seconds."""
     command: list[Argument] = ["qemu-system-arm", *MACHINE, "-kernel", kernel_image, "-initrd", initrd,
                "-dtb", dtb, "-append", KERNEL_ARGS, *_disk("volumes", volumes),
                *_disk("results", results), *extra]
     with open(console, "wb") as log:
-        done = run(command, timeout=limit, check=False, stdout=log, stderr=subprocess.STDOUT)
+        done = run(command, timeout=limit, check=False, stdout=log, stderr=subprocess.STDOUT,
+                   started=power.attach if power is not None else None)
     return int(done.returncode)

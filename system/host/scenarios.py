@@ -42,6 +42,9 @@ class Scenario:
     led_trigger: str        # the trigger every LED has selected at start
     power: str              # accept, refuse or missing
     platform: str = "linux"  # the twin's platform: linux (stock drivers) or device (the contract's)
+    main_user: bool = True   # /usr/local/main-user/install is there at the start
+    cut: str = "none"        # where the host cuts the power (a --cut point), or none
+    cut_delay: int = 0       # ms the guest runs on at the cut point before the cut
 
     @property
     def board(self) -> Board:
@@ -52,10 +55,12 @@ class Scenario:
 class Boot:
     board: Board
     scenarios: list[Scenario] = field(default_factory=list)
+    label: str = ""  # the boot's own name, where boots of one board must not share a folder
+    listing: Path | None = None  # the list its scenarios come from (None: system/scenarios)
 
     @property
     def name(self) -> str:
-        return self.board.name
+        return self.label or self.board.name
 
 
 def parse(text: str) -> list[Scenario]:
@@ -66,18 +71,22 @@ def parse(text: str) -> list[Scenario]:
         try:
             scenarios.append(Scenario(fields["name"], tuple(fields["knobs"].split()),
                                       fields["display"] == "yes", int(fields["fb-memory"]),
-                                      fields["led-trigger"], fields["power"], fields["platform"]))
+                                      fields["led-trigger"], fields["power"], fields["platform"],
+                                      fields["main-user"] == "yes", fields["cut"],
+                                      int(fields["cut-delay"])))
         except (KeyError, ValueError) as error:
             raise ScenarioError(f"system-twin gave a line without {error}: {line!r}") from None
     return scenarios
 
 
-def load(layout: Layout, names: list[str], settings: Path | None = None) -> list[Scenario]:
-    """The scenarios in the list's order, or those named in the order given.
-    With `settings`, each one's settings file is written to settings/NAME."""
+def load(layout: Layout, names: list[str], settings: Path | None = None,
+         listing: Path | None = None) -> list[Scenario]:
+    """The scenarios of `listing` (system/scenarios unless given) in its
+    order, or those named in the order given. With `settings`, each one's
+    settings file is written to settings/NAME."""
     if not layout.twin.is_file():
         raise RuntimeError(f"{layout.twin} is missing: build it first (scripts/test-system does)")
-    command: list[Argument] = [layout.twin, "scenarios", layout.scenarios]
+    command: list[Argument] = [layout.twin, "scenarios", listing or layout.scenarios]
     if settings is not None:
         command += ["--settings", settings]
     try:

@@ -35,8 +35,8 @@ def _drive(image: Path, index: int) -> str:
     return f"{image}@@{_start(index) * SECTOR}"
 
 
-def make(image: Path, count: int) -> None:
-    """A fresh image of `count` filled volumes (partitions 1..count)."""
+def _partitioned(image: Path, count: int) -> None:
+    """A fresh image with `count` empty partitions."""
     image.unlink(missing_ok=True)
     with open(image, "wb") as out:
         out.truncate((FIRST + count * PART_SECTORS + TRAILER) * SECTOR)
@@ -45,6 +45,11 @@ def make(image: Path, count: int) -> None:
         for i in range(1, count + 1))
     run(["sfdisk", "-q", "--no-reread", "--no-tell-kernel", image], input=table,
         timeout=TOOL_SECONDS)
+
+
+def make(image: Path, count: int) -> None:
+    """A fresh image of `count` filled volumes (partitions 1..count)."""
+    _partitioned(image, count)
     staging = image.parent / "volume-files"
     staging.mkdir(exist_ok=True)
     for name, data in list(PACKAGE_FILES.items()) + [USER_FILE]:
@@ -70,3 +75,23 @@ def read_back(image: Path, index: int, target: Path) -> None:
             continue
         run(["mcopy", "-n", "-s", "-i", _drive(image, index), f"::{name}", target / name],
             env=_ENV, timeout=TOOL_SECONDS)
+
+
+def extract(image: Path, index: int, target: Path) -> None:
+    """Volume `index`'s bytes as a file of its own, as they are."""
+    with open(image, "rb") as source:
+        source.seek(_start(index) * SECTOR)
+        target.write_bytes(source.read(PART_SECTORS * SECTOR))
+
+
+def assemble(image: Path, partitions: list[Path]) -> None:
+    """A fresh image whose volume N holds the bytes of partitions[N-1] (each
+    as `extract` wrote it): volumes carried over from other boots."""
+    _partitioned(image, len(partitions))
+    with open(image, "r+b") as out:
+        for index, partition in enumerate(partitions, 1):
+            data = partition.read_bytes()
+            if len(data) != PART_SECTORS * SECTOR:
+                raise RuntimeError(f"{partition} is {len(data)} bytes, not a volume's {PART_SECTORS * SECTOR}")
+            out.seek(_start(index) * SECTOR)
+            out.write(data)

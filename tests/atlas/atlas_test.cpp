@@ -3,6 +3,9 @@
 // out of the page or the table.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,16 @@ atlas::Atlas atlas_of(std::vector<RunResult> runs) {
     outcomes.push_back({{name, name, "", atlas::Indicator::kDisplay, {}}, runs[i], "", 0});
   }
   return atlas::make_atlas(std::move(outcomes));
+}
+
+// The last row of a Markdown table, and how many cell walls it has (an
+// escaped '|' is text, not a wall).
+std::string last_row(const std::string& md) { return md.substr(md.rfind("\n| ", md.size() - 2) + 1); }
+
+size_t cell_walls(const std::string& row) {
+  size_t walls = 0;
+  for (size_t i = 0; i < row.size(); ++i) walls += row[i] == '|' && (i == 0 || row[i - 1] != '\\');
+  return walls;
 }
 
 TEST(AtlasLooks, SameOnlyWhenLastScreenAndLampsMatch) {
@@ -125,11 +138,8 @@ TEST(AtlasEscaping, RunTextCannotBreakOutOfThePageOrTheTable) {
   EXPECT_EQ(html.find("<img"), std::string::npos) << html;
   EXPECT_EQ(html.find("<b>"), std::string::npos);
   EXPECT_NE(html.find("&lt;/pre&gt;&lt;img src=x onerror=alert(1)&gt;|&amp;"), std::string::npos);
-  const std::string md = atlas::atlas_markdown(made);
-  const std::string row = md.substr(md.rfind("\n| ", md.size() - 2) + 1);
-  size_t cells = 0;
-  for (size_t i = 0; i < row.size(); ++i) cells += row[i] == '|' && (i == 0 || row[i - 1] != '\\');
-  EXPECT_EQ(cells, 11u) << row;  // ten columns
+  const std::string row = last_row(atlas::atlas_markdown(made));
+  EXPECT_EQ(cell_walls(row), 11u) << row;  // ten columns
   EXPECT_EQ(row.find("<img"), std::string::npos) << row;
 }
 
@@ -145,6 +155,56 @@ TEST(AtlasLamps, BlinkAtTheirOwnRate) {
   EXPECT_NE(html.find("class=\"lamp blinking blink-300-700\""), std::string::npos);
   EXPECT_EQ(twin::describe_leds(made.outcomes[0].result.final_leds),
             "#0 yellow blinking 300/700 ms, #1 yellow blinking 500/500 ms, #2 yellow lit");
+}
+
+// The recorded power cuts are read strictly: a row is its fourteen fields in
+// their order, nothing else.
+TEST(AtlasPowerCuts, RowsAreReadStrictly) {
+  const std::string keys[] = {"name",  "indicator", "moment",     "delay",       "knobs",
+                              "shown", "flags",     "main-user",  "volume",      "log",
+                              "fsck",  "second-run", "second-fsck", "advice"};
+  std::string good;
+  for (const auto& key : keys) good += (good.empty() ? "" : "\t") + key + "=" + key + " value";
+  const std::string path = testing::TempDir() + "atlas-power-cuts.tsv";
+  const auto read = [&path](const std::string& text) {
+    std::ofstream(path, std::ios::trunc) << text;
+    return atlas::read_power_cuts(path);
+  };
+  const auto rows = read(good + "\n" + good + "\n");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].name, "name value");
+  EXPECT_EQ(rows[0].second_fsck, "second-fsck value");
+  EXPECT_EQ(rows[0].advice, "advice value");
+  const std::string swapped = "indicator=x\tname=y" + good.substr(good.find("\tmoment="));
+  for (const std::string& bad : {good.substr(0, good.rfind('\t')), good + "\textra=1", swapped,
+                                 std::string("name=only")}) {
+    EXPECT_THROW(read(bad + "\n"), std::runtime_error) << bad;
+  }
+  std::remove(path.c_str());
+  EXPECT_THROW(atlas::read_power_cuts(path), std::runtime_error);
+}
+
+// A cut's card: what the device showed, the outcomes that look the same, and
+// the recorded facts as text that cannot break out of the page or the table.
+TEST(AtlasPowerCuts, CardsLinkTheLookAlikesAndEscapeTheFacts) {
+  const std::string hostile = "</td><img src=x>|";
+  auto made = atlas_of({run_showing({}, {kLit}), run_showing({})});
+  atlas::CutOutcome cut;
+  cut.what = {"power cut during the factory flag (LEDs)", "cut-factory-leds", "",
+              atlas::Indicator::kOnlyLeds, {}};
+  cut.result = run_showing({}, {kLit});
+  cut.facts.volume = hostile;
+  cut.facts.advice = "Run the package again.";
+  cut.looks_like = {0};
+  made.cuts.push_back(cut);
+  const std::string html = atlas::atlas_html(made);
+  EXPECT_NE(html.find("<h2>After a power cut</h2>"), std::string::npos);
+  EXPECT_NE(html.find("At that moment it looks like <a href=\"#o0\">o0</a>."), std::string::npos);
+  EXPECT_NE(html.find("&lt;/td&gt;&lt;img src=x&gt;|"), std::string::npos);
+  EXPECT_EQ(html.find("<img"), std::string::npos);
+  const std::string row = last_row(atlas::atlas_markdown(made));
+  EXPECT_EQ(cell_walls(row), 11u) << row;  // ten columns
+  EXPECT_NE(row.find("| o0 |"), std::string::npos) << row;
 }
 
 }  // namespace

@@ -26,4 +26,22 @@ std::string power_file(const std::vector<twin::Record>& records) {
   return out;
 }
 
+std::string cut_record(const std::vector<twin::Record>& records) {
+  std::string cut_call = "none", flags, main_user = "kept";
+  for (const auto& record : records) {
+    const auto* call = std::get_if<twin::ToolCall>(&record);
+    if (call == nullptr || call->argv.size() < 2) continue;
+    const std::string& option = call->argv[1];
+    if (call->note == "power cut") {
+      cut_call = call->tool + " " + option;
+    } else if (call->answer == "exit 0" && (option == "--make-factory" || option == "--make-restore")) {
+      flags += (flags.empty() ? "" : " ") + option.substr(7);  // "factory", "restore"
+    } else if (option == "--remove" && call->note == "removed") {
+      main_user = "removed";
+    }
+  }
+  return "cut-call=" + cut_call + "\nflags=" + (flags.empty() ? "none" : flags) +
+         "\nmain-user=" + main_user + "\n";
+}
+
 }  // namespace guest

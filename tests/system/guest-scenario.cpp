@@ -17,10 +17,14 @@ namespace {
 // The knobs the guest sets up: the board's display and its memory, the LEDs'
 // trigger, the power driver (run-scenario) and the tools' answers (the
 // settings file). Any other knob describes a device the guest is not.
-constexpr std::array<std::string_view, 12> kGuestKnobs = {
-    "--platform",   "--max-brightness", "--fb-memory", "--led-trigger",
-    "--no-display", "--power",          "--stop",      "--start",
-    "--factory",    "--restore",        "--remove",    "--tool-time"};
+constexpr std::array<std::string_view, 15> kGuestKnobs = {
+    "--platform", "--max-brightness", "--fb-memory", "--led-trigger", "--no-display",
+    "--power",    "--stop",           "--start",     "--factory",     "--restore",
+    "--remove",   "--tool-time",      "--cut",       "--cut-delay",   "--no-main-user-install"};
+
+// The program waits this long after the power request; a cut there must
+// come well within it, before the program ends by itself.
+constexpr long long kLongestCutAfterPowerRequestMs = 5000;
 
 // What the guest's board is, whatever the knobs say: the stock kernel, whose
 // LEDs are GPIO lines, or the same kernel with the reference drivers, whose
@@ -43,6 +47,12 @@ std::optional<std::string> board_refuses(const twin::Scenario& s) {
     return "--power open-refused: the guest has accept, refuse or missing";
   }
   if (s.display_memory == 0) return "--fb-memory 0: the board's display memory is a positive size";
+  if (s.cut == twin::CutPoint::kPower && s.cut_delay_ms > kLongestCutAfterPowerRequestMs) {
+    return "--cut power takes a --cut-delay of at most " +
+           std::to_string(kLongestCutAfterPowerRequestMs) +
+           " ms: the program ends its 10 s wait after the request by itself";
+  }
+  if (s.cut == twin::CutPoint::kNone && s.cut_delay_ms != 0) return "--cut-delay without --cut";
   return std::nullopt;
 }
 
@@ -61,11 +71,15 @@ Setup setup_of(const twin::Scenario& s) {
   twin_settings::Settings settings = twin::make_device(s).settings;
   // The guest's clock is real: its tools take the time they are told to.
   settings.real_time = true;
+  const twin::CutPointName* cut = twin::find_cut_point(s.cut);
   return {s.platform == twin::Platform::kDevice ? "device" : "linux",
           s.display != twin::Display::kNone,
           s.display_memory,
           s.led_timer_trigger ? "timer" : "none",
           power_name(s.power),
+          s.main_user_install,
+          cut != nullptr ? cut->name : "none",
+          s.cut_delay_ms,
           settings};
 }
 

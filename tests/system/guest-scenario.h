@@ -29,6 +29,12 @@ struct Setup {
   long long fb_memory = 0;           // the board's display memory, in bytes
   std::string led_trigger = "none";  // the trigger every LED has selected at start
   std::string power = "accept";      // the power driver: accept, refuse or missing
+  bool main_user_install = true;     // /usr/local/main-user/install is written before the run
+  // Where the host cuts the board's power ("none": the run ends by itself;
+  // else a --cut point), after the tool or power driver there waited the
+  // delay, in the settings.
+  std::string cut = "none";
+  long long cut_delay_ms = 0;
   // The tools' answers and the power driver's, as the twin's settings file.
   twin_settings::Settings settings;
 };

@@ -71,6 +71,32 @@ TEST(GuestScenario, ToolAnswersGoToTheSettings) {
   EXPECT_EQ(answer("orvex-auth", "--make-restore"), "none");
 }
 
+// The cut is in the settings, where the tool or power driver at that point
+// finds it; the runner hears only the point's name.
+TEST(GuestScenario, CutGoesToTheSettings) {
+  const struct {
+    std::string knobs, cut, tool, option;
+    long long delay;
+  } cases[] = {
+      {"", "none", "", "", 0},
+      {"--cut stop", "stop", "orvex-msd", "--stop", 0},
+      {"--cut factory --cut-delay 40000", "factory", "orvex-auth", "--make-factory", 40000},
+      {"--cut remove", "remove", "orvex-auth", "--remove", 0},
+      {"--cut power --cut-delay 5000", "power", "power", "request", 5000},
+      {"--factory 1 --cut start", "start", "orvex-msd", "--start", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.knobs);
+    const auto s = guest::parse_scenario(line("s", c.knobs + " --no-main-user-install"));
+    EXPECT_EQ(s.setup.cut, c.cut);
+    EXPECT_STREQ(s.setup.settings.cut_tool, c.tool.c_str());
+    EXPECT_STREQ(s.setup.settings.cut_option, c.option.c_str());
+    EXPECT_EQ(s.setup.settings.cut_delay_ms, c.delay);
+    EXPECT_FALSE(s.setup.main_user_install);
+  }
+  EXPECT_TRUE(guest::parse_scenario(line("s")).setup.main_user_install);
+}
+
 TEST(GuestScenario, RefusesWhatTheGuestCannotSetUp) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"s --platform linux", "s: every --platform linux scenario has --max-brightness 1"},
@@ -83,6 +109,9 @@ TEST(GuestScenario, RefusesWhatTheGuestCannotSetUp) {
       {line("s", "--bogus"), "s: no such knob: --bogus"},
       {line("s", "--factory"), "s: --factory needs a value"},
       {line("s", "--led-trigger heartbeat"), "s: --led-trigger: expected one of none, timer"},
+      {line("s", "--cut power --cut-delay 5001"), "s: --cut power takes a --cut-delay of at most"},
+      {line("s", "--cut-delay 10"), "s: --cut-delay without --cut"},
+      {line("s", "--cut sync"), "s: --cut: expected one of stop, factory, restore, remove, power"},
   };
   for (const auto& [text, why] : cases) {
     SCOPED_TRACE(text);

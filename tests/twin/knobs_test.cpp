@@ -132,6 +132,11 @@ TEST(Knobs, EachAcceptedValueChangesItsSettingOnly) {
       {{"--fb-memory", "4294967296"}, [](Scenario& s) { s.display_memory = 1LL << 32; }},
       {{"--led-trigger", "timer"}, [](Scenario& s) { s.led_timer_trigger = true; }},
       {{"--max-brightness", "1"}, [](Scenario& s) { s.max_brightness = 1; }},
+      {{"--cut", "remove", "--cut-delay", "40"},
+       [](Scenario& s) {
+         s.cut = twin::CutPoint::kRemove;
+         s.cut_delay_ms = 40;
+       }},
   };
   std::set<std::string> covered;
   for (const auto& c : cases) {

@@ -7,15 +7,17 @@ from host.scenarios import ScenarioError, parse, boots
 
 def line(name: str, display: str = "yes", fb_memory: int = 8388608, platform: str = "linux") -> str:
     return (f"name={name}\tplatform={platform}\tdisplay={display}\tfb-memory={fb_memory}\t"
-            f"led-trigger=none\tpower=accept\tknobs=--platform {platform}")
+            f"led-trigger=none\tpower=accept\tmain-user=yes\tcut=none\tcut-delay=0\tknobs=--platform {platform}")
 
 
 class ScenarioLines(unittest.TestCase):
     def test_fields_come_back(self) -> None:
         [s] = parse("name=leds\tplatform=linux\tdisplay=no\tfb-memory=1024\tled-trigger=timer\t"
-                    "power=refuse\tknobs=--no-display --power refuse\n")
-        self.assertEqual((s.name, s.display, s.fb_memory, s.led_trigger, s.power, s.knobs),
-                         ("leds", False, 1024, "timer", "refuse", ("--no-display", "--power", "refuse")))
+                    "power=refuse\tmain-user=no\tcut=remove\tcut-delay=40\tknobs=--no-display --power refuse\n")
+        self.assertEqual((s.name, s.display, s.fb_memory, s.led_trigger, s.power, s.main_user, s.cut,
+                          s.cut_delay, s.knobs),
+                         ("leds", False, 1024, "timer", "refuse", False, "remove", 40,
+                          ("--no-display", "--power", "refuse")))
         self.assertEqual(s.board.name, "fb-1024")
         # The reference drivers make a boot of their own.
         [d] = parse(line("d", platform="device"))
