@@ -60,18 +60,18 @@ long long now_ms() {
   return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
 }
 
-// The /sys/block entry whose serial number is `serial` ("vda"), or "".
-std::string disk_with_serial(const char* serial) {
-  DIR* dir = opendir("/sys/block");
+// The name of the entry of the sysfs folder `dir` whose file `file` reads
+// `value` in its first line ("vda" in /sys/block for the serial "volumes"),
+// or "".
+std::string entry_where(const std::string& dir, const char* file, const std::string& value) {
+  DIR* folder = opendir(dir.c_str());
   std::string found;
-  while (dir != nullptr && found.empty()) {
-    const dirent* entry = readdir(dir);
+  while (folder != nullptr && found.empty()) {
+    const dirent* entry = readdir(folder);
     if (entry == nullptr) break;
-    if (first_line(std::string("/sys/block/") + entry->d_name + "/serial") == serial) {
-      found = entry->d_name;
-    }
+    if (first_line(dir + "/" + entry->d_name + "/" + file) == value) found = entry->d_name;
   }
-  if (dir != nullptr) closedir(dir);
+  if (folder != nullptr) closedir(folder);
   return found;
 }
 
@@ -81,7 +81,8 @@ class Writeback {
  public:
   Writeback() {
     char link[256] = "";
-    const std::string bdi = "/sys/block/" + disk_with_serial("volumes") + "/bdi";
+    const std::string disk = entry_where("/sys/block", "serial", "volumes");
+    const std::string bdi = "/sys/block/" + disk + "/bdi";
     const ssize_t n = readlink(bdi.c_str(), link, sizeof link - 1);
     const std::string name = n > 0 ? std::string(link, static_cast<size_t>(n)) : "";
     stats_ = "/sys/kernel/debug/bdi/" + name.substr(name.rfind('/') + 1) + "/stats";
@@ -132,22 +133,6 @@ std::string run_on(long long delay_ms) {
          " ms later: " + writeback.sample(nullptr) + "\n";
 }
 
-// The host line's port (/dev/vportNpM of the port named restoremark.host).
-std::string host_port() {
-  DIR* dir = opendir("/sys/class/virtio-ports");
-  std::string found;
-  while (dir != nullptr && found.empty()) {
-    const dirent* entry = readdir(dir);
-    if (entry == nullptr) break;
-    if (first_line(std::string("/sys/class/virtio-ports/") + entry->d_name + "/name") ==
-        "restoremark.host") {
-      found = std::string("/dev/") + entry->d_name;
-    }
-  }
-  if (dir != nullptr) closedir(dir);
-  return found;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,8 +146,9 @@ int main(int argc, char** argv) {
       std::string("cut ") + argv[2] + " " + argv[3] + " leds:" + hex(guest_leds::states()) +
       " writeback:" + hex(writeback) + " journal:" + hex(read_file(twin_control::kJournal)) +
       " stdout:" + hex(read_file("/results/scenarios/" + scenario + "/stdout")) + "\n";
-  const std::string port = host_port();
-  const int fd = port.empty() ? -1 : open(port.c_str(), O_RDWR | O_CLOEXEC);
+  // The host line's port: /dev/vportNpM of the port named restoremark.host.
+  const std::string port = entry_where("/sys/class/virtio-ports", "name", "restoremark.host");
+  const int fd = port.empty() ? -1 : open(("/dev/" + port).c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
     fprintf(stderr, "cut-power: no line to the host: %s\n", strerror(errno));
     return 1;

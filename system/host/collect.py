@@ -29,10 +29,7 @@ def _keep_panel(screendump: Path, target: Path) -> None:
     if not screendump.exists():
         return
     shutil.copyfile(screendump, target / "panel.ppm")
-    try:
-        panel.write_png(panel.rows(screendump.read_bytes()), target / "panel.png")
-    except panel.PanelError:
-        pass
+    panel.keep_png(screendump, target / "panel.png")
 
 
 def collect(layout: Layout, boot: Boot, boot_dir: Path) -> list[str]:

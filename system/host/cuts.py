@@ -99,8 +99,7 @@ def run_cut(layout: Layout, scenario: scenarios.Scenario, program: Path, check: 
     at, call = (folder / "at").read_text().strip(), cut_points(layout)[scenario.cut].call
     if at != call:
         problems.append(f"{scenario.name}: cut during {at}, not during {call}")
-    if (folder / "panel.ppm").exists():
-        panel.write_png(panel.rows((folder / "panel.ppm").read_bytes()), folder / "panel.png")
+    panel.keep_png(folder / "panel.ppm", folder / "panel.png")
     _check_volume(boot_dir / "volumes.img", 1, folder, keep=True)
     volumes.read_back(boot_dir / "volumes.img", 1, folder / "volume")
     run([layout.twin, "journal-files", folder], timeout=TWIN_SECONDS)

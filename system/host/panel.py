@@ -70,3 +70,12 @@ def set_pixels(row: str) -> str:
 def write_png(art: list[str], target: Path) -> None:
     """The panel as a person sees it: set pixels in its grey on black."""
     png.write(target, art, ink=SET[0], paper=CLEAR[0])
+
+
+def keep_png(screendump: Path, target: Path) -> None:
+    """The screendump as a PNG at `target` when it reads as a panel; nothing
+    otherwise (the checks say why there is no picture)."""
+    try:
+        write_png(rows(screendump.read_bytes()), target)
+    except (OSError, PanelError):
+        pass

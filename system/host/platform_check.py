@@ -43,10 +43,7 @@ def collect(layout: Layout, boot: Boot, boot_dir: Path) -> None:
     volumes.read_back(boot_dir / "volumes.img", len(boot.scenarios) + 1, check / "volume")
     run([layout.twin, "journal-files", check], timeout=TWIN_SECONDS)
     screendump = boot_dir / "panels" / "check.ppm"
-    try:
-        panel.write_png(panel.rows(screendump.read_bytes()), screendump.with_suffix(".png"))
-    except (OSError, panel.PanelError):
-        pass  # the check says why there is no picture
+    panel.keep_png(screendump, screendump.with_suffix(".png"))
 
 
 def _volume_as_made() -> list[tuple[str, bytes]]:
