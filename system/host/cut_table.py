@@ -59,7 +59,8 @@ def _log_text(files: list[tuple[str, bytes]]) -> str:
     return "an empty log" if not log else f'the log "{visible(log)}"'
 
 
-def _volume_text(files: list[tuple[str, bytes]]) -> str:
+def _volume_cell(files: list[tuple[str, bytes]]) -> str:
+    """The volume's files as one table cell: each name and size."""
     return ", ".join(f"{name} {len(data)} B" for name, data in files) or "no file"
 
 
@@ -121,7 +122,7 @@ def row(layout: Layout, scenario: Scenario) -> dict[str, str]:
         "shown": shown,
         "flags": _flags_text(record["flags"]),
         "main-user": record["main-user"],
-        "volume": _volume_text(files),
+        "volume": _volume_cell(files),
         "log": _log_text(files),
         "fsck": verdict.text,
         "second-run": second,
