@@ -9,11 +9,6 @@
 
 namespace {
 
-constexpr const char* kBrightness = "brightness";
-constexpr const char* kTrigger = "trigger";
-constexpr const char* kDelayOn = "delay_on";
-constexpr const char* kDelayOff = "delay_off";
-
 bool is_space(char c) { return c == ' ' || c == '\n' || c == '\t'; }
 
 // Ends the word read so far: a bracketed word is the selected trigger.

@@ -7,6 +7,12 @@
 
 inline constexpr size_t kTriggerNameSize = 48;
 
+// An LED's attribute files.
+inline constexpr const char* kBrightness = "brightness";
+inline constexpr const char* kTrigger = "trigger";
+inline constexpr const char* kDelayOn = "delay_on";
+inline constexpr const char* kDelayOff = "delay_off";
+
 // Reads the selected trigger from the trigger attribute's text ("none [timer] heartbeat"), fed in
 // pieces as it is read: the list can be longer than any one read.
 struct trigger_scan {

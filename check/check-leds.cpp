@@ -32,10 +32,6 @@ constexpr const char* kLedClass = "/sys/class/leds";
 constexpr size_t kPathSize = 256;
 constexpr size_t kValueSize = 32;
 
-constexpr const char* kBrightness = "brightness";
-constexpr const char* kTrigger = "trigger";
-constexpr const char* kDelayOn = "delay_on";
-constexpr const char* kDelayOff = "delay_off";
 constexpr const char* kBlinkDelay = "500\n";
 
 // A blink of 500 ms on and 500 ms off is over for sure after more than one
